@@ -1,0 +1,17 @@
+// The display form: how a raw line is shown in a report, escaped, cut and marked
+// so that any bytes at all print as one readable line.
+#ifndef LINECMP_FIX_H
+#define LINECMP_FIX_H
+
+#include <string>
+
+// Escape table indexed by byte value; filled by fillreplace() and only read afterwards.
+extern std::string _replace[300];
+
+// Fills _replace; runs once before the first line is formatted.
+void fillreplace();
+
+// Replaces the non-empty line buf (line feed included when it has one) by its display form.
+void fix(std::string &buf);
+
+#endif
