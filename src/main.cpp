@@ -40,6 +40,20 @@ static bool unreadable(const std::istream &sin, const char *path) {
   return true;
 }
 
+// Reads the rest of a file that has not ended, printing its first lines as tail lines
+// numbered on from row and counting them all in nrows. False on a read error.
+static bool tail(std::istream &sin, const char *path, const char *label, int64_t &row, int64_t &nrows,
+                 std::string &buf) {
+  while (!sin.fail()) {
+    row++;
+    mygetline(sin, buf);
+    if (unreadable(sin, path)) return false;
+    if (buf.empty()) break;
+    if (++nrows <= 10) report(label, row, buf);
+  }
+  return true;
+}
+
 // A report that could not be written is a failure, said on standard error since
 // standard output is gone. Returns the exit status.
 static int finish(int status) {
@@ -89,6 +103,15 @@ int linecmp(int argc, char **argv) {
     }
   }
   if (errors > 10) std::printf("(skipping the next %" PRId64 " errors)\n", errors - 10);
+
+  // The end of input: at least one file has ended; the other, if any, is read to its end.
+  if (f1.fail() && !f2.fail()) std::printf("%s terminated, %s continues:\n", l1, l2);
+  if (!f1.fail() && f2.fail()) std::printf("%s terminated, %s continues:\n", l2, l1);
+  if (!buf1.empty()) report(l1, ++row, buf1);
+  if (!buf2.empty()) report(l2, ++row, buf2);
+  int64_t nrows = 0;
+  if (!tail(f1, argv[1], l1, row, nrows, buf1) || !tail(f2, argv[2], l2, row, nrows, buf2)) return finish(1);
+  if (nrows > 10) std::printf("(skipping next %" PRId64 " lines)\n", nrows - 10);
   return finish(0);
 }
 
