@@ -8,23 +8,19 @@
 #include <fstream>
 #include <string>
 
+#include "block.h"
 #include "fix.h"
+
+// Bytes read from each file at a time. On two identical 256 MiB files of short lines
+// (2-core AMD EPYC, Debian 12, page cache, hyperfine means of 15 to 30 runs): 16 KiB took
+// 106 ms, 32 KiB 76 ms, 64 KiB 59 ms, 128 KiB 53-56 ms, 256 KiB 49-59 ms, 512 KiB 62 ms and
+// 1 MiB 57 ms. From 64 KiB on the gain is within the noise; the smallest block on that
+// plateau keeps both blocks inside the 1 MiB cache the CPU reports, between the read,
+// the compare and the count.
+constexpr size_t BLOCK = 64 * 1024;
 
 char l1[20], l2[20];
 std::string buf1, buf2;
-
-// Reads the next line of sin into res, line feed included when it has one;
-// res is empty when the file has no more lines.
-std::istream &mygetline(std::istream &sin, std::string &res) {
-  res.clear();
-  for (;;) {
-    int c = sin.get();
-    if (c == std::char_traits<char>::eof()) break;
-    res += char(c);
-    if (c == '\n') break;
-  }
-  return sin;
-}
 
 // Prints one report line: the label, the line number and the display form of buf.
 static void report(const char *label, int64_t row, std::string &buf) {
@@ -32,26 +28,62 @@ static void report(const char *label, int64_t row, std::string &buf) {
   std::printf("%8s %04" PRId64 ": %s\n", label, row, buf.c_str());
 }
 
-// A stream that stopped on a read error rather than at its end must not pass for a
-// finished file: the caller prints this and fails.
-static bool unreadable(const std::istream &sin, const char *path) {
-  if (!sin.bad()) return false;
+// A file that stopped on a read error rather than at its end must not pass for a
+// finished one: the caller prints this and fails.
+static bool unreadable(const src &f, const char *path) {
+  if (!f.bad) return false;
   std::printf("Cannot read file %s.\n", path);
   return true;
 }
 
 // Reads the rest of a file that has not ended, printing its first lines as tail lines
 // numbered on from row and counting them all in nrows. False on a read error.
-static bool tail(std::istream &sin, const char *path, const char *label, int64_t &row, int64_t &nrows,
+static bool tail(src &f, const char *path, const char *label, int64_t &row, int64_t &nrows,
                  std::string &buf) {
-  while (!sin.fail()) {
+  while (!f.ended) {
+    if (nrows >= 10) {
+      nrows += countlines(f);  // past the tenth, lines are only counted
+      break;
+    }
     row++;
-    mygetline(sin, buf);
-    if (unreadable(sin, path)) return false;
-    if (buf.empty()) break;
+    mygetline(f, buf);
+    if (buf.empty() || f.bad) break;
     if (++nrows <= 10) report(label, row, buf);
   }
-  return true;
+  return !unreadable(f, path);
+}
+
+// Compares the files read by a and b (named path1 and path2 in messages) and prints the
+// report under the labels l1 and l2. Returns 1 if a file could not be read, else 0.
+int compare(src &a, src &b, const char *path1, const char *path2) {
+  int64_t row = 0, errors = 0;
+  std::string head;
+  for (;;) {
+    // Equal lines are only counted; work line by line starts where the files differ.
+    bool same = skipequal(a, b, row, head);
+    buf1 = head;
+    readrest(a, buf1);
+    buf2 = head;
+    readrest(b, buf2);
+    if (unreadable(a, path1) || unreadable(b, path2)) return 1;
+    if (buf1.empty() || buf2.empty()) break;
+    row++;
+    if (!same && ++errors <= 10) {
+      report(l1, row, buf1);
+      report(l2, row, buf2);
+    }
+  }
+  if (errors > 10) std::printf("(skipping the next %" PRId64 " errors)\n", errors - 10);
+
+  // The end of input: at least one file has ended; the other, if any, is read to its end.
+  if (a.ended && !b.ended) std::printf("%s terminated, %s continues:\n", l1, l2);
+  if (!a.ended && b.ended) std::printf("%s terminated, %s continues:\n", l2, l1);
+  if (!buf1.empty()) report(l1, ++row, buf1);
+  if (!buf2.empty()) report(l2, ++row, buf2);
+  int64_t nrows = 0;
+  if (!tail(a, path1, l1, row, nrows, buf1) || !tail(b, path2, l2, row, nrows, buf2)) return 1;
+  if (nrows > 10) std::printf("(skipping next %" PRId64 " lines)\n", nrows - 10);
+  return 0;
 }
 
 // A report that could not be written is a failure, said on standard error since
@@ -62,9 +94,10 @@ static int finish(int status) {
   return 1;
 }
 
-// The whole program: returns its exit status, 1 for a usage error, a file that
-// cannot be opened or read, or a report that cannot be written; 0 otherwise.
-int linecmp(int argc, char **argv) {
+// The whole program, reading in blocks of the given size: returns its exit status, 1 for
+// a usage error, a file that cannot be opened or read, or a report that cannot be
+// written; 0 otherwise, whether or not the files differ.
+int linecmp(int argc, char **argv, size_t block) {
   if (argc < 3) {
     std::printf("Usage: %s file1 file2 [label1 [label2]]\n", argc > 0 && argv[0] ? argv[0] : "linecmp");
     return finish(1);
@@ -89,32 +122,12 @@ int linecmp(int argc, char **argv) {
   }
   fillreplace();
 
-  int64_t row = 0, errors = 0;
-  for (;;) {
-    mygetline(f1, buf1);
-    if (unreadable(f1, argv[1])) return finish(1);
-    mygetline(f2, buf2);
-    if (unreadable(f2, argv[2])) return finish(1);
-    if (buf1.empty() || buf2.empty()) break;
-    row++;
-    if (buf1 != buf2 && ++errors <= 10) {
-      report(l1, row, buf1);
-      report(l2, row, buf2);
-    }
-  }
-  if (errors > 10) std::printf("(skipping the next %" PRId64 " errors)\n", errors - 10);
-
-  // The end of input: at least one file has ended; the other, if any, is read to its end.
-  if (f1.fail() && !f2.fail()) std::printf("%s terminated, %s continues:\n", l1, l2);
-  if (!f1.fail() && f2.fail()) std::printf("%s terminated, %s continues:\n", l2, l1);
-  if (!buf1.empty()) report(l1, ++row, buf1);
-  if (!buf2.empty()) report(l2, ++row, buf2);
-  int64_t nrows = 0;
-  if (!tail(f1, argv[1], l1, row, nrows, buf1) || !tail(f2, argv[2], l2, row, nrows, buf2)) return finish(1);
-  if (nrows > 10) std::printf("(skipping next %" PRId64 " lines)\n", nrows - 10);
-  return finish(0);
+  src a, b;
+  attach(a, f1, block);
+  attach(b, f2, block);
+  return finish(compare(a, b, argv[1], argv[2]));
 }
 
 #ifndef LINECMP_NO_MAIN
-int main(int argc, char **argv) { return linecmp(argc, argv); }
+int main(int argc, char **argv) { return linecmp(argc, argv, BLOCK); }
 #endif

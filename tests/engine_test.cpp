@@ -1,18 +1,227 @@
-// Runs the whole program in-process, for what a shell cannot set up.
+// The whole program in-process: the end-to-end cases again at tiny block sizes, a
+// differential test against the straightforward reference, and read errors mid-run.
+#include "engine.h"
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
-#include <string>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
 
-int linecmp(int argc, char **argv);
+#include "fix.h"
+#include "reference.h"
+
+std::string run(std::istream &x, std::istream &y, size_t block, int &status) {
+  std::strcpy(l1, "exp");
+  std::strcpy(l2, "out");
+  fillreplace();
+  src a, b;
+  attach(a, x, block);
+  attach(b, y, block);
+  testing::internal::CaptureStdout();
+  status = compare(a, b, "a", "b");
+  return testing::internal::GetCapturedStdout();
+}
+
+std::string run(const std::string &x, const std::string &y, size_t block) {
+  std::istringstream sx(x), sy(y);
+  int status = -1;
+  std::string out = run(sx, sy, block, status);
+  EXPECT_EQ(status, 0);
+  return out;
+}
 
 namespace {
+
+const size_t blocks[] = {1, 2, 3, 7, 64, 65536};
+
+std::string slurp(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 TEST(CommandLine, NoProgramNameStillNamesTheProgram) {
   char *argv[] = {nullptr};
   testing::internal::CaptureStdout();
-  int status = linecmp(0, argv);
+  int status = linecmp(0, argv, 64);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Usage: linecmp file1 file2 [label1 [label2]]\n");
   EXPECT_EQ(status, 1);
+}
+
+std::vector<std::string> casenames() {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(CASES_DIR)) {
+    while (dirent *e = readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Case : public ::testing::TestWithParam<std::string> {};
+
+// Lines, differences and line feeds that straddle block boundaries give the same report.
+TEST_P(Case, SameAtEveryBlockSize) {
+  std::string dir = std::string(CASES_DIR) + "/" + GetParam();
+  if (access((dir + "/stdout_to").c_str(), F_OK) == 0) GTEST_SKIP() << "output goes elsewhere";
+  std::vector<std::string> args{"linecmp"};
+  std::istringstream lines(slurp(dir + "/args"));
+  for (std::string arg; std::getline(lines, arg);) args.push_back(arg);
+  std::vector<char *> argv;
+  for (auto &a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::string expected = slurp(dir + "/expected");
+  int want = std::stoi(slurp(dir + "/status"));
+
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  for (size_t block : blocks) {
+    testing::internal::CaptureStdout();
+    int status = linecmp(int(args.size()), argv.data(), block);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << "block " << block;
+    EXPECT_EQ(status, want) << "block " << block;
+  }
+  ASSERT_EQ(chdir(here), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(casenames()), [](const auto &info) {
+  std::string name;
+  for (char c : info.param) name += std::isalnum((unsigned char)c) ? c : '_';
+  return name;
+});
+
+// Lines on both sides of the 41-byte head, and far past it, show as their whole selves.
+TEST(Head, LinesAroundTheCutShowAsWhole) {
+  const size_t lengths[] = {0, 1, 38, 39, 40, 41, 42, 43, 80, 70000};
+  const std::string fills[] = {"x", "&", "\xff", "_ "};
+  for (size_t n : lengths)
+    for (const std::string &fill : fills)
+      for (const char *end : {"\n", ""}) {
+        std::string line;
+        while (line.size() < n) line += fill;
+        line.resize(n);
+        // differ in the last byte, beyond any cut; and against a shorter line
+        std::string x = "same\n" + line + "a" + end + "tail\n";
+        std::string y = "same\n" + line + "b" + end;
+        std::string z = "same\n" + line + end;
+        for (size_t block : {size_t(3), size_t(64), size_t(65536)}) {
+          SCOPED_TRACE("length " + std::to_string(n) + " block " + std::to_string(block));
+          EXPECT_EQ(run(x, y, block), reference(x, y, "exp", "out"));
+          EXPECT_EQ(run(y, z, block), reference(y, z, "exp", "out"));
+          EXPECT_EQ(run(z, x, block), reference(z, x, "exp", "out"));
+        }
+      }
+}
+
+// Random pairs: a file and a mutated copy, at random block sizes, against the reference.
+TEST(Differential, MatchesTheReference) {
+  std::mt19937 rng(20261207);
+  auto pick = [&](size_t n) { return size_t(rng() % n); };
+  const std::string pieces[] = {"a", "b", " ", "\n", "\n", "\r\n", std::string(1, '\0'), "\xff", "&<>",
+                                std::string(45, 'x'), std::string(300, 'y')};
+  for (int iter = 0; iter < 4000; iter++) {
+    std::string x;
+    size_t parts = pick(iter % 10 == 0 ? 400 : 40);
+    for (size_t i = 0; i < parts; i++) x += pieces[pick(std::size(pieces))];
+    std::string y = x;
+    for (size_t m = pick(4); m > 0; m--) {
+      size_t at = y.empty() ? 0 : pick(y.size() + 1);
+      switch (pick(5)) {
+        case 0: y.insert(at, pieces[pick(std::size(pieces))]); break;
+        case 1: if (at < y.size()) y.erase(at, 1 + pick(3)); break;
+        case 2: if (at < y.size()) y[at] = "a\nz"[pick(3)]; break;
+        case 3: y.resize(at); break;
+        default: y += std::string(pick(30), '\n') + "extra"; break;
+      }
+    }
+    if (pick(2)) std::swap(x, y);
+    size_t block = 1 + pick(iter % 3 == 0 ? 8 : 200);
+    SCOPED_TRACE("iteration " + std::to_string(iter) + " block " + std::to_string(block));
+    ASSERT_EQ(run(x, y, block), reference(x, y, "exp", "out"));
+  }
+}
+
+// A stream that serves its bytes and then fails, as a disk read error does.
+struct failing : std::streambuf {
+  std::string data;
+  explicit failing(std::string d) : data(std::move(d)) { setg(data.data(), data.data(), data.data() + data.size()); }
+  int_type underflow() override { throw std::runtime_error("read error"); }
+};
+
+// A read error stops the run with the report so far and the status of a failure, in the
+// lockstep part and in the tail alike.
+TEST(ReadError, StopsWithTheReportSoFar) {
+  const std::string x = "l1\nl2\nl3\n";
+  const std::string ys[] = {"l1\nL2\nl3\n" + std::string(30, '\n'), "l1\nl2\nl3\nmore\n" + std::string(30, 'm')};
+  for (const std::string &y : ys)
+    for (size_t block : blocks) {
+      SCOPED_TRACE("block " + std::to_string(block));
+      std::istringstream sx(x);
+      failing fb(y);
+      std::istream sy(&fb);
+      int status = -1;
+      std::string out = run(sx, sy, block, status);
+      EXPECT_EQ(status, 1);
+      const std::string msg = "Cannot read file b.\n";
+      ASSERT_GE(out.size(), msg.size());
+      EXPECT_EQ(out.substr(out.size() - msg.size()), msg);
+      std::string before = out.substr(0, out.size() - msg.size());
+      std::string whole = reference(x, y, "exp", "out");
+      EXPECT_EQ(whole.compare(0, before.size(), before), 0) << before;
+      if (block < 10) {
+        EXPECT_NE(before, "");
+      }
+    }
+}
+
+// Serves size bytes of 'x' and then the text end, without holding them.
+struct endless : std::streambuf {
+  char chunk[65536];
+  size_t left;
+  std::string end;
+  endless(size_t size, std::string e) : left(size), end(std::move(e)) { std::memset(chunk, 'x', sizeof chunk); }
+  int_type underflow() override {
+    if (left > 0) {
+      size_t n = std::min(left, sizeof chunk);
+      left -= n;
+      setg(chunk, chunk, chunk + n);
+    } else if (!end.empty()) {
+      setg(end.data(), end.data(), end.data() + end.size());
+      end.clear();
+    } else {
+      return traits_type::eof();
+    }
+    return traits_type::to_int_type(*gptr());
+  }
+};
+
+long peakkib() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+// One line of 512 MiB on each side, differing in its last byte: memory stays small.
+TEST(Memory, DoesNotGrowWithLineLength) {
+  const size_t size = size_t(512) << 20;
+  endless bx(size, "a"), by(size, "b\nand a tail line\n");
+  std::istream x(&bx), y(&by);
+  int status = -1;
+  long before = peakkib();
+  std::string out = run(x, y, 65536, status);
+  EXPECT_EQ(status, 0);
+  const std::string cut = std::string(40, 'x') + "...";
+  EXPECT_EQ(out, "     exp 0001: " + cut + " (missing end-of-line character)\n     out 0001: " + cut +
+                     "\nexp terminated, out continues:\n     out 0002: and_a_tail_line\n");
+  EXPECT_LT(peakkib() - before, 64 * 1024) << "KiB";
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+// The block reader: a file read through its stream in large blocks of our own, so
+// lines can be compared, skipped and counted in bulk, and only a bounded head of any
+// line is ever kept.
+#ifndef LINECMP_BLOCK_H
+#define LINECMP_BLOCK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+
+// The bytes of a line that are kept: fix() walks at most 40 bytes before it cuts, and
+// the 41st only tells that something is cut, so a head of 41 bytes (plus the line feed,
+// kept when the line has one) has the same display form as the whole line.
+constexpr size_t HEAD = 41;
+
+// Read state of one input file.
+struct src {
+  std::istream *in = nullptr;
+  std::unique_ptr<char[]> blk;
+  size_t cap = 0, pos = 0, len = 0;
+  bool eof = false;    // the stream has given its last byte (or failed)
+  bool bad = false;    // a read failed: the file is unreadable, not finished
+  bool ended = false;  // a line read met the end of the file: no more lines
+};
+
+// Sets f up to read in from its current position, in blocks of cap bytes.
+void attach(src &f, std::istream &in, size_t cap);
+
+// True when f has unread bytes in its block, reading the next block if needed.
+bool more(src &f);
+
+// Appends the rest of the current line of f to res, keeping res to at most HEAD bytes
+// before the line feed; sets f.ended when the file's end is met instead of a line feed.
+void readrest(src &f, std::string &res);
+
+// Reads the next line of f into res as its head; res is empty when f has no more lines.
+src &mygetline(src &f, std::string &res);
+
+// From a line start, reads f to its end and returns how many lines it had; f has ended.
+int64_t countlines(src &f);
+
+// From line starts in a and b, skips the longest run of bytes the two files share.
+// Adds the complete lines in it to rows and leaves head holding the (cut) start of the
+// line in which it stopped. True when it stopped because both files ended together.
+bool skipequal(src &a, src &b, int64_t &rows, std::string &head);
+
+// Number of line feeds in p[0, n).
+size_t countlf(const char *p, size_t n);
+
+#endif

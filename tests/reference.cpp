@@ -1,0 +1,70 @@
+#include "reference.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "fix.h"
+
+namespace {
+
+// Reads whole lines of a byte string; a read that meets the end ends the file.
+struct lines {
+  const std::string &s;
+  size_t pos = 0;
+  bool ended = false;
+
+  std::string next() {
+    std::string r;
+    while (!ended) {
+      if (pos == s.size()) {
+        ended = true;
+        break;
+      }
+      r += s[pos++];
+      if (r.back() == '\n') break;
+    }
+    return r;
+  }
+};
+
+void show(std::string &out, const std::string &label, int64_t row, std::string line) {
+  fix(line);
+  char num[40];
+  std::snprintf(num, sizeof num, "%8s %04lld: ", label.c_str(), (long long)row);
+  out += num + line + "\n";
+}
+
+}  // namespace
+
+std::string reference(const std::string &x, const std::string &y, const std::string &lab1,
+                      const std::string &lab2) {
+  fillreplace();
+  std::string out, b1, b2;
+  lines r1{x}, r2{y};
+  int64_t row = 0, errors = 0, nrows = 0;
+  for (;;) {
+    b1 = r1.next();
+    b2 = r2.next();
+    if (b1.empty() || b2.empty()) break;
+    row++;
+    if (b1 != b2 && ++errors <= 10) {
+      show(out, lab1, row, b1);
+      show(out, lab2, row, b2);
+    }
+  }
+  if (errors > 10) out += "(skipping the next " + std::to_string(errors - 10) + " errors)\n";
+  if (r1.ended && !r2.ended) out += lab1 + " terminated, " + lab2 + " continues:\n";
+  if (!r1.ended && r2.ended) out += lab2 + " terminated, " + lab1 + " continues:\n";
+  if (!b1.empty()) show(out, lab1, ++row, b1);
+  if (!b2.empty()) show(out, lab2, ++row, b2);
+  for (auto [r, lab] : {std::make_pair(&r1, &lab1), std::make_pair(&r2, &lab2)}) {
+    while (!r->ended) {
+      row++;
+      std::string b = r->next();
+      if (b.empty()) break;
+      if (++nrows <= 10) show(out, *lab, row, b);
+    }
+  }
+  if (nrows > 10) out += "(skipping next " + std::to_string(nrows - 10) + " lines)\n";
+  return out;
+}

@@ -1,0 +1,12 @@
+// A straightforward linecmp kept beside the tests: whole lines, one pair at a time, as
+// the report is defined, so the block engine can be checked against it.
+#ifndef LINECMP_REFERENCE_H
+#define LINECMP_REFERENCE_H
+
+#include <string>
+
+// The report for files x and y under the (already settled) labels lab1 and lab2.
+std::string reference(const std::string &x, const std::string &y, const std::string &lab1,
+                      const std::string &lab2);
+
+#endif
