@@ -12,12 +12,12 @@ void fillreplace() {
     _replace[i] = bb;
   }
   for (int i = 33; i <= 127; i++) _replace[i] = std::string(1, char(i));
-  _replace[' '] = "_";
-  _replace['\\'] = "\\\\";
-  _replace['_'] = "\\_";
-  _replace['<'] = "&lt;";
-  _replace['>'] = "&gt;";
-  _replace['&'] = "&amp;";
+  _replace[int(' ')] = "_";
+  _replace[int('\\')] = "\\\\";
+  _replace[int('_')] = "\\_";
+  _replace[int('<')] = "&lt;";
+  _replace[int('>')] = "&gt;";
+  _replace[int('&')] = "&amp;";
 }
 
 // The cut is tested on characters already written, before each byte, so the text

@@ -11,6 +11,8 @@
 #   status    the expected exit status
 #   stderr    optional: the expected standard error (otherwise it must be empty)
 #   stdout_to optional: a path standard output goes to instead (such as /dev/full)
+#   stdin     optional: bytes written to the program through a pipe on its standard input,
+#             which the arguments can name as /dev/stdin (a FIFO, as with <(...))
 # The program runs inside the folder, under the name linecmp.
 set -u
 bin=$1
@@ -22,8 +24,10 @@ got=$(mktemp) err=$(mktemp)
 trap 'rm -f "$got" "$err"' EXIT
 target=$got
 [ -f stdout_to ] && target=$(cat stdout_to)
-(exec -a linecmp "$bin" "${args[@]}") >"$target" 2>"$err" </dev/null
-status=$?
+input=/dev/null
+[ -f stdin ] && input=stdin
+cat "$input" | (exec -a linecmp "$bin" "${args[@]}") >"$target" 2>"$err"
+status=${PIPESTATUS[1]}
 fail=0
 if [ -f stdout_to ]; then
   : # standard output went elsewhere; nothing to compare
