@@ -40,16 +40,14 @@ static bool unreadable(const src &f, const char *path) {
 // numbered on from row and counting them all in nrows. False on a read error.
 static bool tail(src &f, const char *path, const char *label, int64_t &row, int64_t &nrows,
                  std::string &buf) {
-  while (!f.ended) {
-    if (nrows >= 10) {
-      nrows += countlines(f);  // past the tenth, lines are only counted
-      break;
-    }
+  while (!f.ended && nrows < 10) {
     row++;
     mygetline(f, buf);
     if (buf.empty() || f.bad) break;
-    if (++nrows <= 10) report(label, row, buf);
+    nrows++;
+    report(label, row, buf);
   }
+  if (!f.ended) nrows += countlines(f);  // past the tenth, lines are only counted
   return !unreadable(f, path);
 }
 
