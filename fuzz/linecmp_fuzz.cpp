@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "reference.h"
-
-int linecmp(int argc, char **argv, size_t block);
 
 namespace {
 

@@ -17,6 +17,10 @@
 #include "fix.h"
 #include "reference.h"
 
+namespace {
+
+// Runs compare() over two in-memory streams, in blocks of the given size, under the labels
+// "exp" and "out" and the paths "a" and "b". Returns what it printed; status gets its result.
 std::string run(std::istream &x, std::istream &y, size_t block, int &status) {
   std::strcpy(l1, "exp");
   std::strcpy(l2, "out");
@@ -36,8 +40,6 @@ std::string run(const std::string &x, const std::string &y, size_t block) {
   EXPECT_EQ(status, 0);
   return out;
 }
-
-namespace {
 
 const size_t blocks[] = {1, 2, 3, 7, 64, 65536};
 
