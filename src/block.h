@@ -46,7 +46,4 @@ int64_t countlines(src &f);
 // line in which it stopped. True when it stopped because both files ended together.
 bool skipequal(src &a, src &b, int64_t &rows, std::string &head);
 
-// Number of line feeds in p[0, n).
-size_t countlf(const char *p, size_t n);
-
 #endif
