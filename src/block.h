@@ -10,10 +10,12 @@
 #include <memory>
 #include <string>
 
-// The bytes of a line that are kept: fix() walks at most 40 bytes before it cuts, and
-// the 41st only tells that something is cut, so a head of 41 bytes (plus the line feed,
-// kept when the line has one) has the same display form as the whole line.
-constexpr size_t HEAD = 41;
+#include "fix.h"
+
+// The bytes of a line that are kept: fix() walks at most CUT bytes before it cuts, and
+// the next only tells that something is cut, so a head of CUT + 1 bytes (plus the line
+// feed, kept when the line has one) has the same display form as the whole line.
+constexpr size_t HEAD = CUT + 1;
 
 // Read state of one input file.
 struct src {
@@ -45,5 +47,10 @@ int64_t countlines(src &f);
 // Adds the complete lines in it to rows and leaves head holding the (cut) start of the
 // line in which it stopped. True when it stopped because both files ended together.
 bool skipequal(src &a, src &b, int64_t &rows, std::string &head);
+
+// From line starts in a and b, reads on while both files have lines, adding each pair
+// to row and each differing pair to errors, without keeping any line. Afterwards at least
+// one file has no more lines (or could not be read).
+void countpairs(src &a, src &b, int64_t &row, int64_t &errors);
 
 #endif

@@ -1,6 +1,7 @@
 #include "fix.h"
 
 #include <cstdio>
+#include <cstring>
 
 std::string _replace[300];
 char bb[10];
@@ -21,9 +22,11 @@ void fillreplace() {
 }
 
 // The cut is tested on characters already written, before each byte, so the text
-// before "..." is 40 to 44 characters and "..." means at least one byte is unshown.
+// before "..." is CUT to CUT + 4 characters and "..." means at least one byte is unshown.
 void fix(std::string &buf) {
+  const char *missing = " (missing end-of-line character)";
   std::string res;
+  res.reserve(CUT + 4 + 3 + std::strlen(missing));  // the longest display form, in one allocation
   int eol = 0;
   size_t n = buf.size();
   if (n > 0 && buf[n - 1] == '\n') {
@@ -31,12 +34,12 @@ void fix(std::string &buf) {
     eol = 1;
   }
   for (size_t kde = 0; kde < n; kde++) {
-    if (res.size() > 39) {
+    if (res.size() >= CUT) {
       res += "...";
       break;
     }
     res += _replace[(unsigned char)buf[kde]];
   }
-  if (!eol) res += " (missing end-of-line character)";
+  if (!eol) res += missing;
   buf.swap(res);
 }

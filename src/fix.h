@@ -3,7 +3,11 @@
 #ifndef LINECMP_FIX_H
 #define LINECMP_FIX_H
 
+#include <cstddef>
 #include <string>
+
+// Characters of display form after which fix() cuts a line, marking the cut with "...".
+constexpr size_t CUT = 40;
 
 // Escape table indexed by byte value; filled by fillreplace() and only read afterwards.
 extern std::string _replace[300];

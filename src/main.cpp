@@ -9,6 +9,7 @@
 #include <string>
 
 #include "block.h"
+#include "engine.h"
 #include "fix.h"
 
 // Bytes read from each file at a time. On two identical 256 MiB files of short lines
@@ -18,6 +19,10 @@
 // plateau keeps both blocks inside the 1 MiB cache the CPU reports, between the read,
 // the compare and the count.
 [[maybe_unused]] constexpr size_t BLOCK = 64 * 1024;
+
+// Differing pairs shown, and extra lines of the longer file shown after its leftover line;
+// past these the report only counts.
+constexpr int64_t SHOWN = 10;
 
 char l1[20], l2[20];
 std::string buf1, buf2;
@@ -40,23 +45,30 @@ static bool unreadable(const src &f, const char *path) {
 // numbered on from row and counting them all in nrows. False on a read error.
 static bool tail(src &f, const char *path, const char *label, int64_t &row, int64_t &nrows,
                  std::string &buf) {
-  while (!f.ended && nrows < 10) {
+  while (!f.ended && nrows < SHOWN) {
     row++;
     mygetline(f, buf);
     if (buf.empty() || f.bad) break;
     nrows++;
     report(label, row, buf);
   }
-  if (!f.ended) nrows += countlines(f);  // past the tenth, lines are only counted
+  if (!f.ended) {
+    std::fflush(stdout);  // what is known goes out before a count that may take long
+    nrows += countlines(f);
+  }
   return !unreadable(f, path);
 }
 
-// Compares the files read by a and b (named path1 and path2 in messages) and prints the
-// report under the labels l1 and l2. Returns 1 if a file could not be read, else 0.
 int compare(src &a, src &b, const char *path1, const char *path2) {
   int64_t row = 0, errors = 0;
   std::string head;
   for (;;) {
+    if (errors == SHOWN) {
+      // Nothing more is printed until one file has no more lines: count the rest in bulk,
+      // once what is known has gone out.
+      std::fflush(stdout);
+      countpairs(a, b, row, errors);
+    }
     // Equal lines are only counted; work line by line starts where the files differ.
     bool same = skipequal(a, b, row, head);
     buf1 = head;
@@ -66,12 +78,12 @@ int compare(src &a, src &b, const char *path1, const char *path2) {
     if (unreadable(a, path1) || unreadable(b, path2)) return 1;
     if (buf1.empty() || buf2.empty()) break;
     row++;
-    if (!same && ++errors <= 10) {
+    if (!same && ++errors <= SHOWN) {
       report(l1, row, buf1);
       report(l2, row, buf2);
     }
   }
-  if (errors > 10) std::printf("(skipping the next %" PRId64 " errors)\n", errors - 10);
+  if (errors > SHOWN) std::printf("(skipping the next %" PRId64 " errors)\n", errors - SHOWN);
 
   // The end of input: at least one file has ended; the other, if any, is read to its end.
   if (a.ended && !b.ended) std::printf("%s terminated, %s continues:\n", l1, l2);
@@ -80,7 +92,7 @@ int compare(src &a, src &b, const char *path1, const char *path2) {
   if (!buf2.empty()) report(l2, ++row, buf2);
   int64_t nrows = 0;
   if (!tail(a, path1, l1, row, nrows, buf1) || !tail(b, path2, l2, row, nrows, buf2)) return 1;
-  if (nrows > 10) std::printf("(skipping next %" PRId64 " lines)\n", nrows - 10);
+  if (nrows > SHOWN) std::printf("(skipping next %" PRId64 " lines)\n", nrows - SHOWN);
   return 0;
 }
 
@@ -90,6 +102,17 @@ static int finish(int status) {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
   std::fprintf(stderr, "linecmp: cannot write standard output: %s\n", std::strerror(errno));
   return 1;
+}
+
+void setlabels(int argc, char **argv) {
+  std::memset(l1, 0, sizeof l1);
+  std::memset(l2, 0, sizeof l2);
+  std::strncpy(l1, argc > 3 ? argv[3] : argv[1], 8);
+  std::strncpy(l2, argc > 4 ? argv[4] : argv[2], 8);
+  if (std::strcmp(l1, l2) == 0) {
+    std::strcpy(l1, "first");
+    std::strcpy(l2, "second");
+  }
 }
 
 // The whole program, reading in blocks of the given size: returns its exit status, 1 for
@@ -110,14 +133,7 @@ int linecmp(int argc, char **argv, size_t block) {
     return finish(1);
   }
 
-  std::memset(l1, 0, sizeof l1);
-  std::memset(l2, 0, sizeof l2);
-  std::strncpy(l1, argc > 3 ? argv[3] : argv[1], 8);
-  std::strncpy(l2, argc > 4 ? argv[4] : argv[2], 8);
-  if (std::strcmp(l1, l2) == 0) {
-    std::strcpy(l1, "first");
-    std::strcpy(l2, "second");
-  }
+  setlabels(argc, argv);
   fillreplace();
 
   src a, b;

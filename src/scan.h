@@ -1,0 +1,47 @@
+// The scan kernels: pure functions over byte spans that find where two files differ,
+// count line feeds, and pair whole lines in bulk. They know nothing of streams. Each comes
+// in versions that give the same results: a portable one for every machine, and on
+// x86-64 an SSE2 one and an AVX2 one, picked at run time by what the CPU supports.
+#ifndef LINECMP_SCAN_H
+#define LINECMP_SCAN_H
+
+#include <cstddef>
+#include <cstdint>
+
+// What a pass over two spans found. Both spans start at a line start; only whole lines
+// (ended by a line feed inside the span) are consumed.
+struct tally {
+  size_t used1 = 0, used2 = 0;  // bytes consumed from each span
+  int64_t pairs = 0;            // line pairs consumed
+  int64_t differ = 0;           // of those, the pairs whose lines differ
+};
+
+// One version of the kernels.
+struct kernels {
+  const char *name;
+  // Index of the first byte where p[0, n) and q[0, n) differ, or n when they are equal.
+  size_t (*firstdiff)(const char *p, const char *q, size_t n);
+  // Number of line feeds in p[0, n).
+  size_t (*countlf)(const char *p, size_t n);
+  // Pairs the lines of p[0, n) and q[0, n) while both have their line feeds at the same
+  // offsets; stops at the start of the first pair of different lengths or at the span end.
+  tally (*aligned)(const char *p, const char *q, size_t n);
+  // Pairs the lines of p[0, n) and q[0, m) in order, wherever their line feeds fall; stops
+  // where either span has no whole line left, or after a run of pairs of equal lengths,
+  // where aligned() does better.
+  tally (*shifted)(const char *p, size_t n, const char *q, size_t m);
+};
+
+extern const kernels portable;
+#if defined(__x86_64__)
+extern const kernels sse2, avx2;
+#endif
+
+// Every version built in, null-terminated, and whether this CPU can run a given one.
+extern const kernels *const versions[];
+bool runnable(const kernels &k);
+
+// The version in use: the fastest this CPU runs, unless a test sets another.
+extern const kernels *scan;
+
+#endif
