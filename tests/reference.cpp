@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "fix.h"
 
@@ -9,37 +10,37 @@ namespace {
 
 // Reads whole lines of a byte string; a read that meets the end ends the file.
 struct lines {
-  const std::string &s;
+  std::string_view s;
   size_t pos = 0;
   bool ended = false;
 
-  std::string next() {
-    std::string r;
-    while (!ended) {
-      if (pos == s.size()) {
-        ended = true;
-        break;
-      }
-      r += s[pos++];
-      if (r.back() == '\n') break;
-    }
+  std::string_view next() {
+    if (ended) return {};
+    size_t end = s.find('\n', pos);
+    end = end == s.npos ? s.size() : end + 1;
+    std::string_view r = s.substr(pos, end - pos);
+    pos = end;
+    ended = pos == s.size() && (r.empty() || r.back() != '\n');
     return r;
   }
 };
 
-void show(std::string &out, const std::string &label, int64_t row, std::string line) {
+void show(std::string &out, const std::string &label, int64_t row, std::string_view view) {
+  std::string line(view);
   fix(line);
   char num[40];
   std::snprintf(num, sizeof num, "%8s %04lld: ", label.c_str(), (long long)row);
-  out += num + line + "\n";
+  out.append(num).append(line).append(1, '\n');
 }
 
 }  // namespace
 
-std::string reference(const std::string &x, const std::string &y, const std::string &lab1,
+std::string reference(std::string_view x, std::string_view y, const std::string &lab1,
                       const std::string &lab2) {
-  fillreplace();
-  std::string out, b1, b2;
+  static bool filled = (fillreplace(), true);
+  (void)filled;
+  std::string out;
+  std::string_view b1, b2;
   lines r1{x}, r2{y};
   int64_t row = 0, errors = 0, nrows = 0;
   for (;;) {
@@ -60,7 +61,7 @@ std::string reference(const std::string &x, const std::string &y, const std::str
   for (auto [r, lab] : {std::make_pair(&r1, &lab1), std::make_pair(&r2, &lab2)}) {
     while (!r->ended) {
       row++;
-      std::string b = r->next();
+      std::string_view b = r->next();
       if (b.empty()) break;
       if (++nrows <= 10) show(out, *lab, row, b);
     }

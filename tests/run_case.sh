@@ -13,7 +13,9 @@
 #   stdout_to optional: a path standard output goes to instead (such as /dev/full)
 #   stdin     optional: bytes written to the program through a pipe on its standard input,
 #             which the arguments can name as /dev/stdin (a FIFO, as with <(...))
-# The program runs inside the folder, under the name linecmp.
+# The program runs inside the folder, under the name linecmp. When RUNNER is set, it is
+# the emulator that runs a program built for another machine, such as
+# RUNNER="qemu-s390x -L /usr/s390x-linux-gnu"; it must take -0 for the program's name.
 set -u
 bin=$1
 dir=$2
@@ -26,7 +28,11 @@ target=$got
 [ -f stdout_to ] && target=$(cat stdout_to)
 input=/dev/null
 [ -f stdin ] && input=stdin
-cat "$input" | (exec -a linecmp "$bin" "${args[@]}") >"$target" 2>"$err"
+if [ -n "${RUNNER:-}" ]; then
+  cat "$input" | $RUNNER -0 linecmp "$bin" "${args[@]}" >"$target" 2>"$err"
+else
+  cat "$input" | (exec -a linecmp "$bin" "${args[@]}") >"$target" 2>"$err"
+fi
 status=${PIPESTATUS[1]}
 fail=0
 if [ -f stdout_to ]; then
