@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Times linecmp beside cmp, diff -q, diff and wc -l on five generated workloads and prints
+# Times linecmp beside cmp, diff -q, diff and wc -l on eight generated workloads and prints
 # one table: the median wall time and peak memory of each, and linecmp's time as a
-# ratio of each one's. Files are read from the page cache (one untimed run first).
+# ratio of each one's. Files are read from the page cache (one untimed run first), and
+# the tools take turns, run by run, so that a slow spell of the machine hits them alike.
 #
-#   bench/run.sh [BINARY]     (default: build/linecmp; RUNS=5 runs each; TMPDIR for the files)
+#   bench/run.sh [BINARY] [WORKLOAD ...]
+#     BINARY defaults to build/linecmp, the workloads to 1 to 8; RUNS=5 runs each; TMPDIR
+#     for the files.
 # The workloads take up to 2.2 GiB of disk at a time, and are removed afterwards.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(readlink -f "${1:-$top/build/linecmp}")
+shift || true
+workloads=("$@")
+[ ${#workloads[@]} -eq 0 ] && workloads=(1 2 3 4 5 6 7 8)
 runs=${RUNS:-5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/linecmp-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -50,38 +56,61 @@ make_w5() {
   head -c $(((64 << 20) - 1)) a > b
   printf 'x\n' >> b
 }
+# Every line differs: the same lines with each character moved on by one in the alphabet.
+make_w6() {
+  lines a 100
+  python3 - <<'PY'
+letters = b"abcdefghijklmnopqrstuvwxyz0123456789 ,.;:-"
+with open("a", "rb") as f, open("b", "wb") as g:
+    g.write(f.read().translate(bytes.maketrans(letters, letters[1:] + letters[:1])))
+PY
+}
+make_w7() { lines a 100; { echo "one line inserted at the top"; cat a; } > b; }
+make_w8() {
+  python3 -c 'open("a", "wb").write(b"a\n" * (32 << 20)); open("b", "wb").write(b"b\n" * (32 << 20))'
+}
 
 names=(linecmp cmp "diff -q" diff "wc -l")
 cmds=("$bin a b" "cmp a b" "diff -q a b" "diff a b" "wc -l a b")
 
-# Prints "median_seconds peak_rss_kib" for one command over $runs runs.
+# Times the commands in cmds, taking turns, $runs rounds; sets sec[k] to the median
+# seconds and mib[k] to the peak memory of command k.
 measure() {
-  local times=() rss=0 t0 t1 m
-  eval "$1" >/dev/null 2>&1 || true
-  for ((i = 0; i < runs; i++)); do
-    t0=$(date +%s%N)
-    /usr/bin/time -f %M -o rss.txt bash -c "exec $1" >/dev/null 2>&1 || true
-    t1=$(date +%s%N)
-    times+=($(((t1 - t0) / 1000)))
-    m=$(tail -n 1 rss.txt)
-    ((m > rss)) && rss=$m
+  local k r t0 t1 m
+  declare -A times=() peak=()
+  for k in "${!cmds[@]}"; do eval "${cmds[$k]}" >/dev/null 2>&1 || true; done
+  for ((r = 0; r < runs; r++)); do
+    for k in "${!cmds[@]}"; do
+      t0=$(date +%s%N)
+      /usr/bin/time -f %M -o rss.txt bash -c "exec ${cmds[$k]}" >/dev/null 2>&1 || true
+      t1=$(date +%s%N)
+      times[$k]+="$(((t1 - t0) / 1000)) "
+      m=$(tail -n 1 rss.txt)
+      ((m > ${peak[$k]:-0})) && peak[$k]=$m
+    done
   done
-  printf '%s\n' "${times[@]}" | sort -n | awk -v rss="$rss" '{ t[NR] = $1 } END { printf "%.4f %d\n", t[int((NR + 1) / 2)] / 1e6, rss }'
+  for k in "${!cmds[@]}"; do
+    sec[$k]=$(printf '%s\n' ${times[$k]} | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] / 1e6 }')
+    mib[$k]=$(awk -v r="${peak[$k]}" 'BEGIN { printf "%.1f", r / 1024 }')
+  done
 }
 
+# The scan kernels the program picks: AVX2 where the CPU has AVX2 and popcnt, SSE2 on
+# other x86-64 CPUs, the portable ones elsewhere.
+kernels=portable
+if [ "$(uname -m)" = x86_64 ]; then
+  kernels=sse2
+  grep -qw avx2 /proc/cpuinfo && grep -qw popcnt /proc/cpuinfo && kernels=avx2
+fi
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
-echo "Machine: $cpu, $(nproc) cores, $(free -g | awk '/Mem:/ { print $2 }') GiB, $(uname -sr); $runs runs each, files in the page cache"
+echo "Machine: $cpu, $(nproc) cores, $(free -g | awk '/Mem:/ { print $2 }') GiB, $(uname -sr); $kernels kernels; $runs runs each, taking turns, files in the page cache"
 echo
 printf '| %-8s | %-8s | %10s | %9s | %14s |\n' workload tool "median s" "peak MiB" "linecmp ÷ tool"
 printf '|----------|----------|-----------:|----------:|---------------:|\n'
-for w in 1 2 3 4 5; do
+for w in "${workloads[@]}"; do
   "make_w$w"
   declare -A sec=() mib=()
-  for k in "${!names[@]}"; do
-    read -r s r < <(measure "${cmds[$k]}")
-    sec[$k]=$s
-    mib[$k]=$(awk -v r="$r" 'BEGIN { printf "%.1f", r / 1024 }')
-  done
+  measure
   for k in "${!names[@]}"; do
     ratio=$(awk -v a="${sec[0]}" -v b="${sec[$k]}" 'BEGIN { printf "%.2f", a / b }')
     printf '| W%-7s | %-8s | %10s | %9s | %14s |\n' "$w" "${names[$k]}" "${sec[$k]}" "${mib[$k]}" "$ratio"
