@@ -44,8 +44,7 @@ static bool unreadable(const src &f, const char *path) {
 
 // Reads the rest of a file that has not ended, printing its first lines as tail lines
 // numbered on from row and counting them all in nrows. False on a read error.
-static bool tail(src &f, const char *path, const char *label, int64_t &row, int64_t &nrows,
-                 std::string &buf) {
+static bool tail(src &f, const char *path, const char *label, int64_t &row, int64_t &nrows, std::string &buf) {
   while (!f.ended && nrows < SHOWN) {
     row++;
     mygetline(f, buf);

@@ -81,7 +81,7 @@ template <class M>
 struct feeds {
   static constexpr size_t WORDS = 8;  // words flattened per refill
   const char *p;
-  size_t n, scanned = 0;              // the line feeds of p[0, scanned) have been listed
+  size_t n, scanned = 0;  // the line feeds of p[0, scanned) have been listed
   size_t at[WORDS * 64 + 4], have = 0, used = 0;
   feeds(const char *s, size_t len) : p(s), n(len) {}
   // Lists the line feeds of the next words, if any; false at the end of the span.
@@ -100,7 +100,8 @@ struct feeds {
       // Four offsets are written whether or not there are four, to save a branch that
       // mispredicts; the bit or-ed in keeps ctz defined once the mask runs out.
       size_t count = size_t(__builtin_popcountll(mask));
-      for (size_t k = 0; k < 4; k++, mask &= mask - 1) at[have + k] = scanned + size_t(__builtin_ctzll(mask | 1ULL << 63));
+      for (size_t k = 0; k < 4; k++, mask &= mask - 1)
+        at[have + k] = scanned + size_t(__builtin_ctzll(mask | 1ULL << 63));
       for (size_t k = 4; k < count; k++, mask &= mask - 1) at[have + k] = scanned + size_t(__builtin_ctzll(mask));
       have += count;
     }

@@ -6,8 +6,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <dirent.h>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -132,8 +132,17 @@ TEST(Head, LinesAroundTheCutShowAsWhole) {
 TEST(Differential, MatchesTheReference) {
   std::mt19937 rng(20261207);
   auto pick = [&](size_t n) { return size_t(rng() % n); };
-  const std::string pieces[] = {"a", "b", " ", "\n", "\n", "\r\n", std::string(1, '\0'), "\xff", "&<>",
-                                std::string(45, 'x'), std::string(300, 'y')};
+  const std::string pieces[] = {"a",
+                                "b",
+                                " ",
+                                "\n",
+                                "\n",
+                                "\r\n",
+                                std::string(1, '\0'),
+                                "\xff",
+                                "&<>",
+                                std::string(45, 'x'),
+                                std::string(300, 'y')};
   std::vector<const kernels *> usable;
   for (const kernels *const *k = versions; *k; k++)
     if (runnable(**k)) usable.push_back(*k);
@@ -158,8 +167,12 @@ TEST(Differential, MatchesTheReference) {
       size_t at = y.empty() ? 0 : pick(y.size() + 1);
       switch (pick(5)) {
         case 0: y.insert(at, pieces[pick(std::size(pieces))]); break;
-        case 1: if (at < y.size()) y.erase(at, 1 + pick(3)); break;
-        case 2: if (at < y.size()) y[at] = "a\nz"[pick(3)]; break;
+        case 1:
+          if (at < y.size()) y.erase(at, 1 + pick(3));
+          break;
+        case 2:
+          if (at < y.size()) y[at] = "a\nz"[pick(3)];
+          break;
         case 3: y.resize(at); break;
         default: y += std::string(pick(30), '\n') + "extra"; break;
       }

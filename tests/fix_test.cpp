@@ -37,7 +37,8 @@ const Case cases[] = {
     {"entity that crosses 40 at the last byte", letters(39) + "&\n", letters(39) + "&amp;"},
     {"escape at 38 then one more byte", letters(38) + "\x01yz\n", letters(38) + "\\01..."},
     {"100 letters without line feed", letters(100), letters(40) + "..." + missing},
-    {"all escapes", std::string(60, '\xff') + "\n", [] {
+    {"all escapes", std::string(60, '\xff') + "\n",
+     [] {
        std::string s;
        for (int i = 0; i < 14; i++) s += "\\ff";
        return s + "...";
