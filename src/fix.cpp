@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-std::string _replace[300];
+std::string _replace[300];  // NOLINT(bugprone-reserved-identifier): see fix.h
 char bb[10];
 
 // Later steps overwrite earlier ones, so the hex escape is only the default.

@@ -10,6 +10,7 @@
 constexpr size_t CUT = 40;
 
 // Escape table indexed by byte value; filled by fillreplace() and only read afterwards.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the table's established name, clear of any the library uses
 extern std::string _replace[300];
 
 // Fills _replace; runs once before the first line is formatted.

@@ -19,7 +19,7 @@
 // 1 MiB 57 ms. From 64 KiB on the gain is within the noise; the smallest block on that
 // plateau keeps both blocks inside the 1 MiB cache the CPU reports, between the read,
 // the compare and the count.
-[[maybe_unused]] constexpr size_t BLOCK = 64 * 1024;
+[[maybe_unused]] constexpr size_t BLOCK = size_t{64} * 1024;
 
 // Differing pairs shown, and extra lines of the longer file shown after its leftover line;
 // past these the report only counts.

@@ -3,6 +3,8 @@
 #include "scan.h"
 
 #include <algorithm>
+#include <iterator>
+#include <numeric>
 
 #include "scan_body.h"
 
@@ -31,12 +33,12 @@ struct words {
   static uint64_t gather(uint64_t high) { return ((high >> 7) * 0x0102040810204080ULL) >> 56; }
   static uint64_t lf(const char *p) {
     uint64_t m = 0;
-    for (int k = 0; k < 8; k++) m |= gather(~nonzero(load(p + 8 * k) ^ 0x0a0a0a0a0a0a0a0aULL) & ~LOW7) << (8 * k);
+    for (size_t k = 0; k < 8; k++) m |= gather(~nonzero(load(p + 8 * k) ^ 0x0a0a0a0a0a0a0a0aULL) & ~LOW7) << (8 * k);
     return m;
   }
   static uint64_t ne(const char *p, const char *q) {
     uint64_t m = 0;
-    for (int k = 0; k < 8; k++) m |= gather(nonzero(load(p + 8 * k) ^ load(q + 8 * k))) << (8 * k);
+    for (size_t k = 0; k < 8; k++) m |= gather(nonzero(load(p + 8 * k) ^ load(q + 8 * k))) << (8 * k);
     return m;
   }
 };
@@ -63,7 +65,7 @@ size_t countlf_lanes(const char *p, size_t n) {
     unsigned char acc[16] = {0};
     for (size_t i = 0; i < 4080; i += 16)
       for (size_t j = 0; j < 16; j++) acc[j] += p[i + j] == '\n';
-    for (unsigned char a : acc) c += a;
+    c += std::accumulate(std::begin(acc), std::end(acc), size_t{0});
     p += 4080;
     n -= 4080;
   }
