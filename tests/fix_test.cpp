@@ -13,6 +13,9 @@ struct Case {
   std::string shown;
 };
 
+// Shown in test output instead of the parameter's bytes.
+void PrintTo(const Case &c, std::ostream *os) { *os << '"' << c.name << '"'; }
+
 const std::string missing = " (missing end-of-line character)";
 std::string letters(size_t n) { return std::string(n, 'x'); }
 
