@@ -3,17 +3,21 @@
 # one table: the median wall time and peak memory of each, and linecmp's time as a
 # ratio of each one's. Files are read from the page cache (one untimed run first), and
 # the tools take turns, run by run, so that a slow spell of the machine hits them alike.
+# W9 is the cost of one call, as a grader pays it once per test case: a loop of many
+# calls on two small files, for linecmp (dynamic and static), cmp and diff, in a table
+# of its own.
 #
 #   bench/run.sh [BINARY] [WORKLOAD ...]
-#     BINARY defaults to build/linecmp, the workloads to 1 to 8; RUNS=5 runs each; TMPDIR
-#     for the files.
+#     BINARY defaults to build/linecmp, the workloads to 1 to 9; RUNS=5 runs each; TMPDIR
+#     for the files; STATIC the static binary for W9 (build-static/linecmp by default,
+#     left out if missing), CALLS=500 the calls in its loop.
 # The workloads take up to 2.2 GiB of disk at a time, and are removed afterwards.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(readlink -f "${1:-$top/build/linecmp}")
 shift || true
 workloads=("$@")
-[ ${#workloads[@]} -eq 0 ] && workloads=(1 2 3 4 5 6 7 8)
+[ ${#workloads[@]} -eq 0 ] && workloads=(1 2 3 4 5 6 7 8 9)
 runs=${RUNS:-5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/linecmp-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -105,9 +109,13 @@ fi
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 echo "Machine: $cpu, $(nproc) cores, $(free -g | awk '/Mem:/ { print $2 }') GiB, $(uname -sr); $kernels kernels; $runs runs each, taking turns, files in the page cache"
 echo
-printf '| %-8s | %-8s | %10s | %9s | %14s |\n' workload tool "median s" "peak MiB" "linecmp ÷ tool"
-printf '|----------|----------|-----------:|----------:|---------------:|\n'
+if [ "${workloads[*]}" != 9 ]; then
+  printf '| %-8s | %-8s | %10s | %9s | %14s |\n' workload tool "median s" "peak MiB" "linecmp ÷ tool"
+  printf '|----------|----------|-----------:|----------:|---------------:|\n'
+fi
+per_call=false
 for w in "${workloads[@]}"; do
+  [ "$w" = 9 ] && { per_call=true; continue; }
   "make_w$w"
   declare -A sec=() mib=()
   measure
@@ -117,3 +125,34 @@ for w in "${workloads[@]}"; do
   done
   rm -f a b
 done
+
+# W9: the same loop of calls for each tool, in sh as a grader's script would run it.
+if $per_call; then
+  printf '1 2\n3 4\n5 6\n' > a
+  printf '1 2\n3 5\n5 6\n' > b
+  calls=${CALLS:-500}
+  static=$(readlink -f "${STATIC:-$top/build-static/linecmp}" || true)
+  names=(linecmp)
+  tools=("$bin")
+  if [ -x "$static" ]; then
+    names+=("linecmp static")
+    tools+=("$static")
+  fi
+  names+=(cmp diff)
+  tools+=(cmp diff)
+  cmds=()
+  for t in "${tools[@]}"; do
+    cmds+=("sh -c 'i=0; while [ \$i -lt $calls ]; do $t a b >/dev/null; i=\$((i + 1)); done'")
+  done
+  declare -A sec=() mib=()
+  measure
+  cmp_k=$((${#names[@]} - 2))
+  echo
+  printf '| W9: %4d calls | %-14s | %11s | %9s |\n' "$calls" tool "ms per call" "÷ cmp"
+  printf '|----------------|----------------|------------:|----------:|\n'
+  for k in "${!names[@]}"; do
+    ms=$(awk -v s="${sec[$k]}" -v n="$calls" 'BEGIN { printf "%.3f", s * 1000 / n }')
+    ratio=$(awk -v a="${sec[$k]}" -v b="${sec[$cmp_k]}" 'BEGIN { printf "%.2f", a / b }')
+    printf '| W9             | %-14s | %11s | %9s |\n' "${names[$k]}" "$ms" "$ratio"
+  done
+fi

@@ -1,4 +1,11 @@
-# Read by cpack before it builds a package. Packages are reproducible: every file in
+# Read by cpack before it builds a package.
+
+# The tarball of the static build says so in its name.
+if(CPACK_GENERATOR STREQUAL "TGZ" AND CPACK_LINECMP_STATIC)
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-linux-${CPACK_LINECMP_ARCH}-static")
+endif()
+
+# Packages are reproducible: every file in
 # them gets the time SOURCE_DATE_EPOCH. A value the caller sets wins; otherwise it is
 # the last commit's time, or, outside a git checkout, the date of the changelog's
 # newest entry.
