@@ -68,8 +68,7 @@ class fdstream : public std::istream {
   fdbuf buf_;
 };
 
-}  // namespace
-
+// The descriptor that path names (0 for /dev/stdin), or -1 when it names none.
 int descriptor(const char *path) {
   if (std::strcmp(path, "/dev/stdin") == 0) return 0;
   const char *digits = nullptr;
@@ -84,6 +83,8 @@ int descriptor(const char *path) {
   }
   return int(n);
 }
+
+}  // namespace
 
 std::unique_ptr<std::istream> openfile(const char *path) {
   auto file = std::make_unique<std::ifstream>(path);

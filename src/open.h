@@ -13,7 +13,4 @@
 // one; a read that fails leaves the stream bad.
 std::unique_ptr<std::istream> openfile(const char *path);
 
-// The descriptor that path names (0 for /dev/stdin), or -1 when it names none.
-int descriptor(const char *path);
-
 #endif
