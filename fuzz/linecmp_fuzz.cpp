@@ -22,8 +22,8 @@
 
 namespace {
 
-std::vector<const kernels *> usable;
-char *printed = nullptr;  // what the program printed, and its length
+std::vector<const kernels *> turns;  // the kernel versions this CPU runs
+char *printed = nullptr;             // what the program printed, and its length
 size_t length = 0;
 
 // A file in memory, read where it lies.
@@ -65,8 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   // system call. libFuzzer itself writes to standard error.
   stdout = open_memstream(&printed, &length);
   if (!stdout) std::abort();
-  for (const kernels *const *k = versions; *k; k++)
-    if (runnable(**k)) usable.push_back(*k);
+  turns = usable();
   fillreplace();
   return 0;
 }
@@ -76,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const size_t sizes[] = {1, 2, 3, 5, 7, 16, 64, 100, 4096, 65536};
   size_t block = sizes[data[0] % std::size(sizes)];
   int labels = data[1] % 3;
-  scan = usable[size_t(data[1] / 3) % usable.size()];
+  scan = turns[size_t(data[1] / 3) % turns.size()];
   size_t at = 4;
   std::string_view x = take(at, data[2] | size_t(data[3]) << 8, data, size);
   std::string lab[2];

@@ -68,3 +68,10 @@ std::string reference(std::string_view x, std::string_view y, const std::string 
   if (nrows > 10) out += "(skipping next " + std::to_string(nrows - 10) + " lines)\n";
   return out;
 }
+
+std::vector<const kernels *> usable() {
+  std::vector<const kernels *> v;
+  for (const kernels *const *k = versions; *k; k++)
+    if (runnable(**k)) v.push_back(*k);
+  return v;
+}

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "reference.h"
+
 namespace {
 
 struct naive {
@@ -71,13 +73,6 @@ std::string partner(std::mt19937 &rng, const std::string &x) {
       for (char c : x) y += c == '\n' ? std::string("\r\n") : std::string(1, c);
   }
   return y;
-}
-
-std::vector<const kernels *> usable() {
-  std::vector<const kernels *> v;
-  for (const kernels *const *k = versions; *k; k++)
-    if (runnable(**k)) v.push_back(*k);
-  return v;
 }
 
 TEST(Scan, EveryVersionAgreesWithPlainLoops) {
