@@ -5,17 +5,14 @@ if(CPACK_GENERATOR STREQUAL "TGZ" AND CPACK_LINECMP_STATIC)
   set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-linux-${CPACK_LINECMP_ARCH}-static")
 endif()
 
-# Packages are reproducible: every file in
-# them gets the time SOURCE_DATE_EPOCH. A value the caller sets wins; otherwise it is
-# the last commit's time, or, outside a git checkout, the date of the changelog's
-# newest entry.
+# Packages are reproducible: every file in them gets the time SOURCE_DATE_EPOCH. A
+# value the caller sets wins; otherwise it is the last commit's time, or, outside a git
+# checkout, the date of the changelog's newest entry, as read at configure time.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   execute_process(COMMAND git -C "${CPACK_LINECMP_SOURCE_DIR}" log -1 --format=%ct
                   OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
   if(failed OR NOT epoch MATCHES "^[0-9]+$")
-    file(STRINGS "${CPACK_LINECMP_SOURCE_DIR}/CHANGELOG.md" newest REGEX "^## " LIMIT_COUNT 1)
-    string(REGEX MATCH "[0-9]+-[0-9]+-[0-9]+" day "${newest}")
-    execute_process(COMMAND date -u -d "${day}" +%s OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+    execute_process(COMMAND date -u -d "${CPACK_LINECMP_CHANGELOG_DAY}" +%s OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
                     COMMAND_ERROR_IS_FATAL ANY)
   endif()
   set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
