@@ -10,7 +10,8 @@
 #   bench/run.sh [BINARY] [WORKLOAD ...]
 #     BINARY defaults to build/linecmp, the workloads to 1 to 9; RUNS=5 runs each; TMPDIR
 #     for the files; STATIC the static binary for W9 (build-static/linecmp by default,
-#     left out if missing), CALLS=500 the calls in its loop.
+#     left out if missing), CALLS=500 the calls in its loop; BEFORE another build of
+#     linecmp to time in the same turns, as "before", to measure a change.
 # The workloads take up to 2.2 GiB of disk at a time, and are removed afterwards.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -76,6 +77,12 @@ make_w8() {
 
 names=(linecmp cmp "diff -q" diff "wc -l")
 cmds=("$bin a b" "cmp a b" "diff -q a b" "diff a b" "wc -l a b")
+before=
+if [ -n "${BEFORE:-}" ]; then
+  before=$(readlink -f "$BEFORE")
+  names+=(before)
+  cmds+=("$before a b")
+fi
 
 # Times the commands in cmds, taking turns, $runs rounds; sets sec[k] to the median
 # seconds and mib[k] to the peak memory of command k.
@@ -134,6 +141,10 @@ if $per_call; then
   static=$(readlink -f "${STATIC:-$top/build-static/linecmp}" || true)
   names=(linecmp)
   tools=("$bin")
+  if [ -n "$before" ]; then
+    names+=(before)
+    tools+=("$before")
+  fi
   if [ -x "$static" ]; then
     names+=("linecmp static")
     tools+=("$static")

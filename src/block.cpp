@@ -15,13 +15,16 @@ void attach(src &f, std::istream &in, size_t cap) {
 bool more(src &f) {
   if (f.pos < f.len) return true;
   if (!f.eof) {
-    // read() fills the whole block unless the file ends or a read fails; only a failure
+    // A block is what one read gives: a pipe or socket gives what it has, and the other
+    // file may need to be read before this one has more. A short read marks the stream
+    // failed, which is not an end here; only a read of nothing is, and only a failure
     // sets badbit.
     f.in->read(f.blk.get(), std::streamsize(f.cap));
     f.pos = 0;
     f.len = size_t(f.in->gcount());
-    f.eof = f.len < f.cap;
+    f.in->clear(f.in->rdstate() & std::ios::badbit);
     if (f.len > 0) return true;
+    f.eof = true;
   }
   f.bad = f.in->bad();
   return false;

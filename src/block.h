@@ -22,7 +22,7 @@ struct src {
   std::istream *in = nullptr;
   std::unique_ptr<char[]> blk;
   size_t cap = 0, pos = 0, len = 0;
-  bool eof = false;    // the stream has given its last byte (or failed)
+  bool eof = false;    // a read gave nothing: the stream has given its last byte (or failed)
   bool bad = false;    // a read failed: the file is unreadable, not finished
   bool ended = false;  // a line read met the end of the file: no more lines
 };

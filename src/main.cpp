@@ -123,13 +123,9 @@ int linecmp(int argc, char **argv, size_t block) {
     std::printf("Usage: %s file1 file2 [label1 [label2]]\n", argc > 0 && argv[0] ? argv[0] : "linecmp");
     return finish(1);
   }
-  std::unique_ptr<std::istream> f1 = openfile(argv[1]), f2 = openfile(argv[2]);
-  if (!f1) {
-    std::printf("Cannot open file %s.\n", argv[1]);
-    return finish(1);
-  }
-  if (!f2) {
-    std::printf("Cannot open file %s.\n", argv[2]);
+  std::unique_ptr<std::istream> f1, f2;
+  if (const char *failed = openinputs(argv[1], argv[2], f1, f2)) {
+    std::printf("Cannot open file %s.\n", failed);
     return finish(1);
   }
 

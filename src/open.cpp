@@ -2,49 +2,42 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fstream>
 #include <ios>
 #include <streambuf>
+#include <string>
 
 namespace {
 
-// A stream buffer that reads a descriptor of this process as it stands, and leaves it
-// open. It keeps no buffer of its own: the block reader asks for whole blocks.
+// A stream buffer over a descriptor. It keeps no buffer of its own: the block reader asks
+// for whole blocks, through sgetn() alone.
 class fdbuf : public std::streambuf {
  public:
-  explicit fdbuf(int fd) : fd_(fd) {}
-
- protected:
-  // Fills s[0, n) unless the file ends first; a failed read throws, which the stream
-  // turns into badbit.
-  std::streamsize xsgetn(char *s, std::streamsize n) override {
-    std::streamsize got = 0;
-    while (got < n) {
-      ssize_t r = ::read(fd_, s + got, size_t(n - got));
-      if (r > 0) {
-        got += r;
-      } else if (r == 0) {
-        break;
-      } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        wait();
-      } else if (errno != EINTR) {
-        throw std::ios_base::failure(std::strerror(errno));
-      }
-    }
-    return got;
+  fdbuf(int fd, bool own) : fd_(fd), own_(own) {}
+  fdbuf(const fdbuf &) = delete;
+  fdbuf &operator=(const fdbuf &) = delete;
+  ~fdbuf() override {
+    if (own_) ::close(fd_);
   }
 
-  // One byte at a time, for any reader other than the block reader.
-  int_type underflow() override {
-    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-    if (xsgetn(&byte_, 1) == 0) return traits_type::eof();
-    setg(&byte_, &byte_, &byte_ + 1);
-    return traits_type::to_int_type(byte_);
+ protected:
+  // What one read(2) gives, up to n bytes, and 0 only at the end of the file. A failed
+  // read throws, which the stream turns into badbit.
+  std::streamsize xsgetn(char *s, std::streamsize n) override {
+    for (;;) {
+      ssize_t r = ::read(fd_, s, size_t(n));
+      if (r >= 0) return r;
+      if (errno == EAGAIN || errno == EWOULDBLOCK)
+        wait();
+      else if (errno != EINTR)
+        throw std::ios_base::failure(std::strerror(errno));
+    }
   }
 
  private:
@@ -56,44 +49,85 @@ class fdbuf : public std::streambuf {
   }
 
   int fd_;
-  char byte_ = 0;
+  bool own_;  // opened here, so closed here; a descriptor handed over stays the caller's
 };
 
 // An input stream over an fdbuf that it owns.
 class fdstream : public std::istream {
  public:
-  explicit fdstream(int fd) : std::istream(nullptr), buf_(fd) { rdbuf(&buf_); }
+  fdstream(int fd, bool own) : std::istream(nullptr), buf_(fd, own) { rdbuf(&buf_); }
 
  private:
   fdbuf buf_;
 };
 
-// The descriptor that path names (0 for /dev/stdin), or -1 when it names none.
-int descriptor(const char *path) {
-  if (std::strcmp(path, "/dev/stdin") == 0) return 0;
-  const char *digits = nullptr;
-  for (const char *dir : {"/dev/fd/", "/proc/self/fd/"})
-    if (std::strncmp(path, dir, std::strlen(dir)) == 0) digits = path + std::strlen(dir);
-  if (!digits || !*digits) return -1;
-  long n = 0;
-  for (const char *p = digits; *p; p++) {
-    if (*p < '0' || *p > '9') return -1;
-    n = n * 10 + (*p - '0');
-    if (n > INT_MAX) return -1;
+// The descriptor that path names (0 for /dev/stdin), or -1 when it names none. name gets
+// the path as Linux opens it, without leading zeros, which it does not take.
+int descriptor(const char *path, std::string &name) {
+  if (std::strcmp(path, "/dev/stdin") == 0) {
+    name = path;
+    return 0;
   }
-  return int(n);
+  for (const char *dir : {"/dev/fd/", "/proc/self/fd/"}) {
+    size_t len = std::strlen(dir);
+    if (std::strncmp(path, dir, len) != 0 || path[len] == '\0') continue;
+    long n = 0;
+    for (const char *p = path + len; *p; p++) {
+      if (*p < '0' || *p > '9') return -1;
+      n = n * 10 + (*p - '0');
+      if (n > INT_MAX) return -1;
+    }
+    name = dir + std::to_string(n);
+    return int(n);
+  }
+  return -1;
+}
+
+// Whether path names a descriptor that is not open in this process.
+bool unopened(const char *path) {
+  std::string name;
+  int fd = descriptor(path, name);
+  return fd >= 0 && ::fcntl(fd, F_GETFD) < 0;
+}
+
+// Whether fd reads as a byte stream: anything but a datagram or packet socket.
+bool bytestream(int fd) {
+  struct stat st = {};
+  if (::fstat(fd, &st) != 0) return false;
+  if (!S_ISSOCK(st.st_mode)) return true;
+  int type = 0;
+  socklen_t len = sizeof type;
+  return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) == 0 && type == SOCK_STREAM;
 }
 
 }  // namespace
 
 std::unique_ptr<std::istream> openfile(const char *path) {
-  auto file = std::make_unique<std::ifstream>(path);
-  if (!file->fail()) return file;
-  // Linux opens these names afresh, which fails for a socket (ENXIO) even though the
-  // descriptor itself reads fine.
-  int fd = descriptor(path);
-  if (fd < 0) return nullptr;
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY || (flags & O_PATH)) return nullptr;
-  return std::make_unique<fdstream>(fd);
+  std::string name = path;
+  int named = descriptor(path, name);
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  bool own = fd >= 0;
+  if (!own) {
+    // Linux opens these names afresh, which fails for a socket (ENXIO) even though the
+    // descriptor itself reads fine.
+    if (named < 0) return nullptr;
+    int flags = ::fcntl(named, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY || (flags & O_PATH)) return nullptr;
+    fd = named;
+  }
+  if (!bytestream(fd)) {
+    if (own) ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<fdstream>(fd, own);
+}
+
+const char *openinputs(const char *path1, const char *path2, std::unique_ptr<std::istream> &f1,
+                       std::unique_ptr<std::istream> &f2) {
+  bool shut1 = unopened(path1), shut2 = unopened(path2);
+  if (!shut1) f1 = openfile(path1);
+  if (!shut2) f2 = openfile(path2);
+  if (!f1) return path1;
+  if (!f2) return path2;
+  return nullptr;
 }

@@ -1,16 +1,26 @@
-// Opening an input file. A path opens as it always does; only where Linux cannot open
-// again what a descriptor of this process holds (a socket behind /dev/stdin, say) is
-// that descriptor read itself.
+// Opening an input file. Every file is read through its descriptor, one read(2) at a time,
+// so that a pipe or socket gives what it has rather than being waited on until a whole
+// block is full: a caller that feeds both inputs in turn cannot deadlock with the program.
 #ifndef LINECMP_OPEN_H
 #define LINECMP_OPEN_H
 
 #include <istream>
 #include <memory>
 
-// The stream that reads path, or null when it cannot be opened. When opening fails and
-// path is /dev/stdin, /dev/fd/N or /proc/self/fd/N for a descriptor open for reading
-// here, the stream reads that descriptor from where it stands, waiting on a non-blocking
-// one; a read that fails leaves the stream bad.
+// The stream that reads path, or null when it cannot be opened. /dev/stdin, /dev/fd/N and
+// /proc/self/fd/N (leading zeros allowed) name a descriptor of this process: they open as
+// Linux opens them, and where it cannot (a socket), the stream reads that descriptor from
+// where it stands, waiting on a non-blocking one. A socket that is not a byte stream is
+// refused, since a read shorter than a datagram loses the rest of it. The stream's read()
+// returns what one read(2) gives; a short read is not the end of the file, and a read that
+// fails leaves the stream bad.
 std::unique_ptr<std::istream> openfile(const char *path);
+
+// Opens the two inputs of a comparison into f1 and f2 and returns the path of the first
+// one that cannot be opened, or null. A path that names a descriptor not open here fails
+// before either file is opened: opening the other file could take its number, and the
+// path would then name that file.
+const char *openinputs(const char *path1, const char *path2, std::unique_ptr<std::istream> &f1,
+                       std::unique_ptr<std::istream> &f2);
 
 #endif
