@@ -4,8 +4,8 @@
 # ratio of each one's. Files are read from the page cache (one untimed run first), and
 # the tools take turns, run by run, so that a slow spell of the machine hits them alike.
 # W9 is the cost of one call, as a grader pays it once per test case: a loop of many
-# calls on two small files, for linecmp (dynamic and static), cmp and diff, in a table
-# of its own.
+# calls on two small files, for linecmp (dynamic and static), the judges' front-ends
+# (static), cmp and diff, in a table of its own.
 #
 #   bench/run.sh [BINARY] [WORKLOAD ...]
 #     BINARY defaults to build/linecmp, the workloads to 1 to 9; RUNS=5 runs each; TMPDIR
@@ -139,21 +139,30 @@ if $per_call; then
   printf '1 2\n3 5\n5 6\n' > b
   calls=${CALLS:-500}
   static=$(readlink -f "${STATIC:-$top/build-static/linecmp}" || true)
+  mkdir -p feedback
+  # Each tool's call on the two files, as its caller makes it.
   names=(linecmp)
-  tools=("$bin")
+  tools=("$bin a b")
   if [ -n "$before" ]; then
     names+=(before)
-    tools+=("$before")
+    tools+=("$before a b")
   fi
   if [ -x "$static" ]; then
     names+=("linecmp static")
-    tools+=("$static")
+    tools+=("$static a b")
+    # The judges' front-ends, built beside it, as a judge calls them.
+    sdir=$(dirname "$static")
+    if [ -x "$sdir/linecmp-validator" ]; then
+      names+=("validator st." "checker st." "cms static")
+      tools+=("$sdir/linecmp-validator in a feedback <b" "$sdir/linecmp-checker in b a 2>/dev/null"
+        "$sdir/linecmp-cms in a b 2>/dev/null")
+    fi
   fi
   names+=(cmp diff)
-  tools+=(cmp diff)
+  tools+=("cmp a b" "diff a b")
   cmds=()
   for t in "${tools[@]}"; do
-    cmds+=("sh -c 'i=0; while [ \$i -lt $calls ]; do $t a b >/dev/null; i=\$((i + 1)); done'")
+    cmds+=("sh -c 'i=0; while [ \$i -lt $calls ]; do $t >/dev/null; i=\$((i + 1)); done'")
   done
   declare -A sec=() mib=()
   measure

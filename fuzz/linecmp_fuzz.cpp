@@ -1,7 +1,7 @@
 // libFuzzer target: the program's labels and comparison on two in-memory files and up to
 // two labels chosen by the input, at a block size and with a version of the scan kernels
-// the input chooses, checked against the line-at-a-time reference: the whole report and
-// the status.
+// the input chooses, checked against the line-at-a-time reference: the whole report, the
+// status, and where the files first differ.
 //
 // Input: byte 0 picks the block size, byte 1 the number of labels (mod 3) and the kernel
 // version (the rest of it divided by 3), bytes 2-3 the length of the first file
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   src a, b;
   attach(a, sx, block);
   attach(b, sy, block);
-  int status = compare(a, b, path[0].c_str(), path[1].c_str());
+  outcome o = compare(a, b, path[0].c_str(), path[1].c_str(), stdout);
 
   std::fflush(stdout);
   std::string_view got(printed, length);
@@ -104,9 +104,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string l1 = labels > 0 ? lab[0] : path[0], l2 = labels > 1 ? lab[1] : path[1];
   settle(l1, l2);
   std::string want = reference(x, y, l1, l2);
-  if (status != 0 || got != want) {
-    std::fprintf(stderr, "block %zu, %s kernels, status %d\n--- expected\n%s--- got\n%s---\n", block, scan->name,
-                 status, want.c_str(), std::string(got).c_str());
+  place p = firstplace(x, y);
+  bool placed = o.differ == (p.line > 0) && o.line == p.line && o.byte == p.byte && o.near == p.near &&
+                o.rest1.compare(0, p.rest1.size(), p.rest1) == 0 && o.rest2.compare(0, p.rest2.size(), p.rest2) == 0;
+  if (o.unreadable || got != want || !placed) {
+    std::fprintf(stderr,
+                 "block %zu, %s kernels, unreadable %d, first difference at line %lld byte %lld (expected %lld, "
+                 "%lld)\n--- expected\n%s--- got\n%s---\n",
+                 block, scan->name, o.unreadable, (long long)o.line, (long long)o.byte, (long long)p.line,
+                 (long long)p.byte, want.c_str(), std::string(got).c_str());
     std::abort();
   }
   return 0;

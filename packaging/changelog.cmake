@@ -2,7 +2,8 @@
 #   cmake -DIN=CHANGELOG.md -DOUT=changelog -DNAME=linecmp -DMAINTAINER="..." -P changelog.cmake
 # An entry "## VERSION (YYYY-MM-DD)" becomes "NAME (VERSION) unstable; urgency=medium",
 # each "- " item a "  * " item (its following lines indented to match), and the date the
-# trailer line's, at midnight UTC.
+# trailer line's, at midnight UTC. "## VERSION (YYYY-MM-DD HH:MM)" gives the time too (UTC),
+# as a release made on the same day as the one before needs: each must be later.
 # Semicolons would split CMake list items: they travel as a placeholder.
 file(READ "${IN}" text)
 string(REPLACE ";" "<semicolon>" text "${text}")
@@ -11,13 +12,13 @@ set(out "")
 set(open FALSE)
 macro(close_entry)
   if(open)
-    execute_process(COMMAND date -u -R -d "${date}" OUTPUT_VARIABLE when OUTPUT_STRIP_TRAILING_WHITESPACE
+    execute_process(COMMAND date -u -R -d "${date} UTC" OUTPUT_VARIABLE when OUTPUT_STRIP_TRAILING_WHITESPACE
                     COMMAND_ERROR_IS_FATAL ANY)
     string(APPEND out "\n -- ${MAINTAINER}  ${when}\n\n")
   endif()
 endmacro()
 foreach(line IN LISTS lines)
-  if(line MATCHES "^## ([^ ]+) \\(([0-9-]+)\\)$")
+  if(line MATCHES "^## ([^ ]+) \\(([0-9-]+( [0-9:]+)?)\\)$")
     close_entry()
     set(date "${CMAKE_MATCH_2}")
     set(open TRUE)

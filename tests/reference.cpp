@@ -1,9 +1,11 @@
 #include "reference.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
 
+#include "block.h"
 #include "fix.h"
 
 namespace {
@@ -67,6 +69,22 @@ std::string reference(std::string_view x, std::string_view y, const std::string 
   }
   if (nrows > 10) out += "(skipping next " + std::to_string(nrows - 10) + " lines)\n";
   return out;
+}
+
+place firstplace(std::string_view x, std::string_view y) {
+  place p;
+  size_t i = 0;
+  while (i < x.size() && i < y.size() && x[i] == y[i]) i++;
+  if (i == x.size() && i == y.size()) return p;
+  size_t start = x.rfind('\n', i == 0 ? 0 : i - 1);
+  start = start == x.npos || start >= i ? 0 : start + 1;
+  p.line = 1 + int64_t(std::count(x.begin(), x.begin() + long(i), '\n'));
+  p.byte = int64_t(i - start) + 1;
+  size_t before = std::min(i - start, NEAR);
+  p.near = x.substr(i - before, before);
+  p.rest1 = x.substr(i, std::min(NEAR, x.find('\n', i) - i));
+  p.rest2 = y.substr(i, std::min(NEAR, y.find('\n', i) - i));
+  return p;
 }
 
 std::vector<const kernels *> usable() {

@@ -3,6 +3,7 @@
 #ifndef LINECMP_REFERENCE_H
 #define LINECMP_REFERENCE_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,15 @@
 
 // The report for files x and y under the (already settled) labels lab1 and lab2.
 std::string reference(std::string_view x, std::string_view y, const std::string &lab1, const std::string &lab2);
+
+// Where x and y first differ, as the engine finds it: the line and the byte in it, from 1
+// (0 when they are the same); the line's last NEAR bytes before that byte; and each file's
+// bytes from it on, NEAR at most and not past the line's end.
+struct place {
+  int64_t line = 0, byte = 0;
+  std::string near, rest1, rest2;
+};
+place firstplace(std::string_view x, std::string_view y);
 
 // The versions of the scan kernels this CPU runs, for checks to take turns among.
 std::vector<const kernels *> usable();

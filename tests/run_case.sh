@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs one end-to-end case folder against the built program and compares what it
-# prints and returns with what the folder expects.
+# Runs one end-to-end case folder against a built program and compares what it prints,
+# writes and returns with what the folder expects.
 #
 #   run_case.sh BINARY CASE_DIR
 #
@@ -10,44 +10,100 @@
 #   expected  the expected standard output
 #   status    the expected exit status
 #   stderr    optional: the expected standard error (otherwise it must be empty)
+#   program   optional: the program the case runs, when not linecmp (linecmp-validator,
+#             linecmp-checker, linecmp-cms); CMake hands that one over as BINARY
 #   stdout_to optional: a path standard output goes to instead (such as /dev/full)
-#   stdin     optional: bytes written to the program through a pipe on its standard input,
-#             which the arguments can name as /dev/stdin (a FIFO, as with <(...))
-# The program runs inside the folder, under the name linecmp. When RUNNER is set, it is
-# the emulator that runs a program built for another machine, such as
-# RUNNER="qemu-s390x -L /usr/s390x-linux-gnu"; it must take -0 for the program's name.
+#   stdin     optional: bytes the program gets on its standard input, which the arguments
+#             can name as /dev/stdin; through a pipe, unless stdin_via says "file" (the
+#             file itself) or "socket" (a stream socket)
+#   after/    optional: the files the program must leave behind, with their bytes: every
+#             file it writes must be there, and nothing else. Its folders exist, empty,
+#             before the run. A file ending in .xml there must also parse as XML.
+# The program runs under the name of its program file, in a scratch copy of the folder.
+# When RUNNER is set, it is the emulator that runs a program built for another machine,
+# such as RUNNER="qemu-s390x -L /usr/s390x-linux-gnu"; it must take -0 for the program's
+# name. When KEEP is set, what the run gave is left in that folder in the same form
+# (expected, stderr, status, after/), for tests/regen.sh.
 set -u
-bin=$1
-dir=$2
-cd "$dir" || exit 2
+bin=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+dir=$(cd "$2" && pwd) || exit 2
+name=linecmp
+[ -f "$dir/program" ] && name=$(cat "$dir/program")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/case"
+cp -a "$dir/." "$work/case/"
+rm -rf "$work/case/after"
+[ -d "$dir/after" ] && (cd "$dir/after" && find . -type d -exec mkdir -p "$work/case/{}" \;)
+(cd "$work/case" && find . ! -type d | sort) >"$work/before"
+got=$work/stdout err=$work/stderr
+cd "$work/case" || exit 2
 args=()
 [ -f args ] && mapfile -t args < args
-got=$(mktemp) err=$(mktemp)
-trap 'rm -f "$got" "$err"' EXIT
 target=$got
 [ -f stdout_to ] && target=$(cat stdout_to)
-input=/dev/null
+input=/dev/null via=pipe
 [ -f stdin ] && input=stdin
-if [ -n "${RUNNER:-}" ]; then
-  cat "$input" | $RUNNER -0 linecmp "$bin" "${args[@]}" >"$target" 2>"$err"
-else
-  cat "$input" | (exec -a linecmp "$bin" "${args[@]}") >"$target" 2>"$err"
+[ -f stdin_via ] && via=$(cat stdin_via)
+command=(bash -c 'exec -a "$0" "$@"' "$name" "$bin")
+[ -n "${RUNNER:-}" ] && command=($RUNNER -0 "$name" "$bin")
+case $via in
+  pipe) cat "$input" | "${command[@]}" "${args[@]}" >"$target" 2>"$err"; status=${PIPESTATUS[1]} ;;
+  file) "${command[@]}" "${args[@]}" <"$input" >"$target" 2>"$err"; status=$? ;;
+  socket)
+    # perl is in every Debian system; a shell has no socket pairs of its own.
+    perl -MSocket -e '
+      socketpair(my $mine, my $theirs, AF_UNIX, SOCK_STREAM, PF_UNSPEC) or die "socketpair: $!";
+      $SIG{PIPE} = "IGNORE";
+      open(my $in, "<", shift @ARGV) or die "$!";
+      my $pid = fork // die "fork: $!";
+      if ($pid == 0) { close $mine; open(STDIN, "<&", $theirs) or die; close $theirs; exec @ARGV or die "exec: $!" }
+      close $theirs;
+      binmode $in; local $/; print {$mine} <$in>; close $mine;
+      waitpid($pid, 0); exit($? & 127 ? 128 + ($? & 127) : $? >> 8);' \
+      -- "$input" "${command[@]}" "${args[@]}" >"$target" 2>"$err"
+    status=$? ;;
+  *) echo "unknown stdin_via: $via"; exit 2 ;;
+esac
+cd "$work" || exit 2
+(cd case && find . ! -type d | sort) | comm -13 before - | sed 's|^\./||' >"$work/written"
+
+if [ -n "${KEEP:-}" ]; then
+  mkdir -p "$KEEP"
+  [ -f case/stdout_to ] || cp "$got" "$KEEP/expected"
+  cp "$err" "$KEEP/stderr"
+  echo "$status" >"$KEEP/status"
+  while read -r f; do mkdir -p "$KEEP/after/$(dirname "$f")" && cp "case/$f" "$KEEP/after/$f"; done <written
 fi
-status=${PIPESTATUS[1]}
+
 fail=0
-if [ -f stdout_to ]; then
+if [ -f "$dir/stdout_to" ]; then
   : # standard output went elsewhere; nothing to compare
-elif ! diff -u --label expected --label got expected "$got"; then
+elif ! diff -u --label expected --label got "$dir/expected" "$got"; then
   fail=1
 fi
 want_err=/dev/null
-[ -f stderr ] && want_err=stderr
+[ -f "$dir/stderr" ] && want_err=$dir/stderr
 if ! diff -u --label "expected stderr" --label "got stderr" "$want_err" "$err"; then
   fail=1
 fi
-want_status=$(cat status)
+want_status=$(cat "$dir/status")
 if [ "$status" != "$want_status" ]; then
   echo "exit status $status, expected $want_status"
   fail=1
 fi
+want=$work/want
+: >"$want"
+[ -d "$dir/after" ] && (cd "$dir/after" && find . -type f | sed 's|^\./||' | sort) >"$want"
+if ! diff -u --label "files expected after" --label "files written" "$want" written; then
+  fail=1
+fi
+while read -r f; do
+  [ -f "case/$f" ] || continue
+  diff -u --label "expected $f" --label "got $f" "$dir/after/$f" "case/$f" || fail=1
+  if [[ $f == *.xml ]] && ! python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' "case/$f"; then
+    echo "$f does not parse as XML"
+    fail=1
+  fi
+done <"$want"
 exit $fail

@@ -30,23 +30,33 @@ bool more(src &f) {
   return false;
 }
 
-// Appends p[0, n) to the head res without letting it grow past HEAD bytes.
-static void keep(std::string &res, const char *p, size_t n) {
-  if (res.size() < HEAD) res.append(p, std::min(n, HEAD - res.size()));
+// Appends p[0, n) to res without letting it grow past cap bytes.
+static void keep(std::string &res, const char *p, size_t n, size_t cap) {
+  if (res.size() < cap) res.append(p, std::min(n, cap - res.size()));
 }
 
-void readrest(src &f, std::string &res) {
+// Appends p[0, n) to res, keeping only its last NEAR bytes.
+static void keeplast(std::string &res, const char *p, size_t n) {
+  if (n >= NEAR) {
+    res.assign(p + n - NEAR, NEAR);
+    return;
+  }
+  res.append(p, n);
+  if (res.size() > NEAR) res.erase(0, res.size() - NEAR);
+}
+
+void readrest(src &f, std::string &res, size_t cap) {
   while (more(f)) {
     const char *p = f.blk.get() + f.pos;
     size_t n = f.len - f.pos;
     const char *lf = static_cast<const char *>(std::memchr(p, '\n', n));
     if (lf) {
-      keep(res, p, size_t(lf - p));
+      keep(res, p, size_t(lf - p), cap);
       res += '\n';
       f.pos += size_t(lf - p) + 1;
       return;
     }
-    keep(res, p, n);
+    keep(res, p, n, cap);
     f.pos = f.len;
   }
   f.ended = true;
@@ -72,8 +82,15 @@ int64_t countlines(src &f) {
   return lines + (open ? 1 : 0);
 }
 
-bool skipequal(src &a, src &b, int64_t &rows, std::string &head) {
-  head.clear();
+// Starts at over at a line start, keeping the strings' room.
+static void restart(stop &at) {
+  at.head.clear();
+  at.near.clear();
+  at.col = 0;
+}
+
+bool skipequal(src &a, src &b, int64_t &rows, stop &at) {
+  restart(at);
   for (;;) {
     bool ma = more(a), mb = more(b);
     if (!ma || !mb) return !ma && !mb;
@@ -81,14 +98,16 @@ bool skipequal(src &a, src &b, int64_t &rows, std::string &head) {
     size_t n = std::min(a.len - a.pos, b.len - b.pos);
     size_t d = scan->firstdiff(p, b.blk.get() + b.pos, n);
     size_t lines = scan->countlf(p, d);
+    const char *from = p;  // where the line that the stop falls in starts, within p[0, d]
     if (lines > 0) {
       rows += int64_t(lines);
-      const char *last = static_cast<const char *>(memrchr(p, '\n', d));
-      head.clear();
-      keep(head, last + 1, size_t(p + d - (last + 1)));
-    } else {
-      keep(head, p, d);
+      from = static_cast<const char *>(memrchr(p, '\n', d)) + 1;
+      restart(at);
     }
+    size_t k = size_t(p + d - from);
+    keep(at.head, from, k, HEAD);
+    keeplast(at.near, from, k);
+    at.col += int64_t(k);
     a.pos += d;
     b.pos += d;
     if (d < n) return false;
@@ -96,28 +115,28 @@ bool skipequal(src &a, src &b, int64_t &rows, std::string &head) {
 }
 
 // A pair the kernels cannot take whole, because a line runs past the end of a block or
-// the files end: block compare, then skip what is left of each line. head is scratch.
-static void slowpair(src &a, src &b, int64_t &row, int64_t &errors, std::string &head) {
-  if (skipequal(a, b, row, head)) {
-    if (!head.empty()) row++;  // equal last lines without line feeds
+// the files end: block compare, then skip what is left of each line. at is scratch.
+static void slowpair(src &a, src &b, int64_t &row, int64_t &errors, stop &at) {
+  if (skipequal(a, b, row, at)) {
+    if (at.col > 0) row++;  // equal last lines without line feeds
     return;
   }
-  if (head.empty() && !(more(a) && more(b))) return;  // a file has no more lines
-  readrest(a, head);
-  readrest(b, head);
+  if (at.col == 0 && !(more(a) && more(b))) return;  // a file has no more lines
+  readrest(a, at.head);
+  readrest(b, at.head);
   row++;
   errors++;
 }
 
 void countpairs(src &a, src &b, int64_t &row, int64_t &errors) {
-  std::string head;
+  stop at;
   while (more(a) && more(b)) {
     const char *p = a.blk.get() + a.pos, *q = b.blk.get() + b.pos;
     size_t n = a.len - a.pos, m = b.len - b.pos;
     tally t = scan->aligned(p, q, std::min(n, m));
     if (t.pairs == 0) t = scan->shifted(p, n, q, m);
     if (t.pairs == 0) {
-      slowpair(a, b, row, errors, head);
+      slowpair(a, b, row, errors, at);
       continue;
     }
     a.pos += t.used1;

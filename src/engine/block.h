@@ -17,6 +17,11 @@
 // feed, kept when the line has one) has the same display form as the whole line.
 constexpr size_t HEAD = CUT + 1;
 
+// Bytes kept on each side of where two files first differ, to show that place whatever the
+// line's length: each byte shows as one character at least, and NEAR - 1 characters are
+// shown, so the last byte kept only tells that something is cut.
+constexpr size_t NEAR = 31;
+
 // Read state of one input file.
 struct src {
   std::istream *in = nullptr;
@@ -33,9 +38,17 @@ void attach(src &f, std::istream &in, size_t cap);
 // True when f has unread bytes in its block, reading the next block if needed.
 bool more(src &f);
 
-// Appends the rest of the current line of f to res, keeping res to at most HEAD bytes
+// Where skipequal() stopped, in the line it stopped in: the line's head, as readrest()
+// keeps it; its last bytes before the stop, up to NEAR; and the number of its bytes before
+// the stop. Before the stop the two files hold the same bytes.
+struct stop {
+  std::string head, near;
+  int64_t col = 0;
+};
+
+// Appends the rest of the current line of f to res, keeping res to at most cap bytes
 // before the line feed; sets f.ended when the file's end is met instead of a line feed.
-void readrest(src &f, std::string &res);
+void readrest(src &f, std::string &res, size_t cap = HEAD);
 
 // Reads the next line of f into res as its head; res is empty when f has no more lines.
 src &mygetline(src &f, std::string &res);
@@ -44,9 +57,9 @@ src &mygetline(src &f, std::string &res);
 int64_t countlines(src &f);
 
 // From line starts in a and b, skips the longest run of bytes the two files share.
-// Adds the complete lines in it to rows and leaves head holding the (cut) start of the
-// line in which it stopped. True when it stopped because both files ended together.
-bool skipequal(src &a, src &b, int64_t &rows, std::string &head);
+// Adds the complete lines in it to rows and tells in at where, in the line in which it
+// stopped, it stopped. True when it stopped because both files ended together.
+bool skipequal(src &a, src &b, int64_t &rows, stop &at);
 
 // From line starts in a and b, reads on while both files have lines, adding each pair
 // to row and each differing pair to errors, without keeping any line. Afterwards at least
