@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times linecmp beside cmp, diff -q, diff and wc -l on eight generated workloads and prints
+# Times linecmp beside cmp, diff -q, diff and wc -l on ten generated workloads and prints
 # one table: the median wall time and peak memory of each, and linecmp's time as a
 # ratio of each one's. Files are read from the page cache (one untimed run first), and
 # the tools take turns, run by run, so that a slow spell of the machine hits them alike.
@@ -8,7 +8,7 @@
 # (static), cmp and diff, in a table of its own.
 #
 #   bench/run.sh [BINARY] [WORKLOAD ...]
-#     BINARY defaults to build/linecmp, the workloads to 1 to 9; RUNS=5 runs each; TMPDIR
+#     BINARY defaults to build/linecmp, the workloads to 1 to 11; RUNS=5 runs each; TMPDIR
 #     for the files; STATIC the static binary for W9 (build-static/linecmp by default,
 #     left out if missing), CALLS=500 the calls in its loop; BEFORE another build of
 #     linecmp to time in the same turns, as "before", to measure a change.
@@ -18,7 +18,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(readlink -f "${1:-$top/build/linecmp}")
 shift || true
 workloads=("$@")
-[ ${#workloads[@]} -eq 0 ] && workloads=(1 2 3 4 5 6 7 8 9)
+[ ${#workloads[@]} -eq 0 ] && workloads=(1 2 3 4 5 6 7 8 9 10 11)
 runs=${RUNS:-5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/linecmp-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -75,6 +75,26 @@ make_w8() {
   python3 -c 'open("a", "wb").write(b"a\n" * (32 << 20)); open("b", "wb").write(b"b\n" * (32 << 20))'
 }
 
+# Short lines whose line feeds never line up, as an answer of one number a line against
+# an output that lost its first line: random numbers 0 to 999, 75 MiB.
+make_w10() {
+  python3 - <<'PY'
+import random
+random.seed(10)
+pool = [b"%d\n" % random.randrange(1000) for _ in range(1 << 16)]
+with open("a", "wb") as f:
+    for _ in range(300):
+        f.write(b"".join(random.choices(pool, k=1 << 16)))
+PY
+  tail -n +2 a > b
+}
+# The shortest lines that never pair alike: one- and two-byte lines in turn, 64 MiB,
+# against the same shifted by a line, so every pair differs in length.
+make_w11() {
+  python3 -c 'open("a", "wb").write(b"a\nbb\n" * ((64 << 20) // 5))'
+  tail -n +2 a > b
+}
+
 names=(linecmp cmp "diff -q" diff "wc -l")
 cmds=("$bin a b" "cmp a b" "diff -q a b" "diff a b" "wc -l a b")
 before=
@@ -106,12 +126,15 @@ measure() {
   done
 }
 
-# The scan kernels the program picks: AVX2 where the CPU has AVX2 and popcnt, SSE2 on
-# other x86-64 CPUs, the portable ones elsewhere.
+# The scan kernels the program picks: AVX-512 where the CPU has AVX-512 BW, DQ, VL, VBMI
+# and VBMI2 with BMI2, else AVX2 where it has AVX2 and popcnt, SSE2 on other x86-64 CPUs, the
+# portable ones elsewhere.
 kernels=portable
+has() { for flag in "$@"; do grep -qw "$flag" /proc/cpuinfo || return 1; done; }
 if [ "$(uname -m)" = x86_64 ]; then
   kernels=sse2
-  grep -qw avx2 /proc/cpuinfo && grep -qw popcnt /proc/cpuinfo && kernels=avx2
+  has avx2 popcnt && kernels=avx2
+  has avx512f avx512bw avx512dq avx512vl avx512vbmi avx512_vbmi2 bmi2 popcnt && kernels=avx512
 fi
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 echo "Machine: $cpu, $(nproc) cores, $(free -g | awk '/Mem:/ { print $2 }') GiB, $(uname -sr); $kernels kernels; $runs runs each, taking turns, files in the page cache"

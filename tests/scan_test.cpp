@@ -42,13 +42,18 @@ struct naive {
   }
 };
 
-// Random lines, with lengths from a few shapes: very short, around a mask word, long.
+// Random lines, with lengths from a few shapes: very short, around a mask word, long, and
+// short lines that later mix with long ones of a common start.
 std::string text(std::mt19937 &rng, size_t size) {
   static const char bytes[] = "ab \r\n\n\xff";
   std::string s;
-  int shape = int(rng() % 4);
+  int shape = int(rng() % 5);
   while (s.size() < size) {
     size_t len = shape == 0 ? rng() % 3 : shape == 1 ? rng() % 81 : shape == 2 ? 60 + rng() % 10 : rng() % 300;
+    if (shape == 4) {
+      len = rng() % 8;
+      if (s.size() > 300 && rng() % 3 == 0) s += "0123456789";
+    }
     for (size_t i = 0; i < len; i++) s += bytes[rng() % 4];
     s += '\n';
   }
@@ -56,10 +61,11 @@ std::string text(std::mt19937 &rng, size_t size) {
 }
 
 // A second span from the first: equal, a few bytes changed, every line changed, shifted
-// by a line, or with CR LF line ends.
+// by a line (a long one or an empty one), or with CR LF line ends.
 std::string partner(std::mt19937 &rng, const std::string &x) {
   std::string y = x;
-  switch (rng() % 5) {
+  switch (rng() % 6) {
+    case 5: y = "\n" + y; break;
     case 0: break;
     case 1:
       for (int k = 0; k < 3 && !y.empty(); k++) y[rng() % y.size()] = "a\nz"[rng() % 3];

@@ -1,5 +1,6 @@
 // The portable kernels, the SSE2 ones every x86-64 CPU runs, and the choice among all
-// versions at start-up. The AVX2 version lives in scan_avx2.cpp, built for AVX2 alone.
+// versions at start-up. The AVX2 and AVX-512 versions live in files of their own, each
+// compiled for its instructions alone.
 #include "scan.h"
 
 #include <algorithm>
@@ -92,7 +93,10 @@ struct xmm {
 #endif
 
 #if defined(__x86_64__)
-const kernels *best() { return runnable(avx2) ? &avx2 : &sse2; }
+const kernels *best() {
+  if (runnable(avx512)) return &avx512;
+  return runnable(avx2) ? &avx2 : &sse2;
+}
 #else
 const kernels *best() { return &portable; }
 #endif
@@ -105,7 +109,7 @@ const kernels portable = {"portable", firstdiff_chunks, countlf_lanes, aligned<w
 // The line-feed count stays the byte-lane loop, which the compiler already turns into
 // SSE2; without the popcnt instruction, which SSE2 machines may lack, masks count slower.
 const kernels sse2 = {"sse2", firstdiff<xmm>, countlf_lanes, aligned<xmm>, shifted<xmm>};
-const kernels *const versions[] = {&portable, &sse2, &avx2, nullptr};
+const kernels *const versions[] = {&portable, &sse2, &avx2, &avx512, nullptr};
 #else
 const kernels *const versions[] = {&portable, nullptr};
 #endif
@@ -114,6 +118,11 @@ bool runnable(const kernels &k) {
 #if defined(__x86_64__)
   __builtin_cpu_init();  // this may run before the start-up code that calls it
   if (&k == &avx2) return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+  if (&k == &avx512)
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
 #endif
   (void)k;
   return true;

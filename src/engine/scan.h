@@ -1,7 +1,7 @@
 // The scan kernels: pure functions over byte spans that find where two files differ,
 // count line feeds, and pair whole lines in bulk. They know nothing of streams. Each comes
 // in versions that give the same results: a portable one for every machine, and on
-// x86-64 an SSE2 one and an AVX2 one, picked at run time by what the CPU supports.
+// x86-64 an SSE2, an AVX2 and an AVX-512 one, picked at run time by what the CPU supports.
 #ifndef LINECMP_SCAN_H
 #define LINECMP_SCAN_H
 
@@ -34,7 +34,7 @@ struct kernels {
 
 extern const kernels portable;
 #if defined(__x86_64__)
-extern const kernels sse2, avx2;
+extern const kernels sse2, avx2, avx512;
 #endif
 
 // Every version built in, null-terminated, and whether this CPU can run a given one.

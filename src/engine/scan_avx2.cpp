@@ -18,22 +18,7 @@
 #endif
 
 #include "scan_body.h"
-
-namespace {
-
-struct ymm {
-  static uint64_t bits(__m256i eq, int k) { return uint64_t(uint32_t(_mm256_movemask_epi8(eq))) << (32 * k); }
-  static __m256i at(const char *p, int k) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p) + k); }
-  static uint64_t lf(const char *p) {
-    const __m256i nl = _mm256_set1_epi8('\n');
-    return bits(_mm256_cmpeq_epi8(at(p, 0), nl), 0) | bits(_mm256_cmpeq_epi8(at(p, 1), nl), 1);
-  }
-  static uint64_t ne(const char *p, const char *q) {
-    return ~(bits(_mm256_cmpeq_epi8(at(p, 0), at(q, 0)), 0) | bits(_mm256_cmpeq_epi8(at(p, 1), at(q, 1)), 1));
-  }
-};
-
-}  // namespace
+#include "scan_ymm.h"
 
 const kernels avx2 = {"avx2", firstdiff<ymm>, countlf<ymm>, aligned<ymm>, shifted<ymm>};
 
