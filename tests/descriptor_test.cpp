@@ -175,7 +175,7 @@ void PrintTo(const handover &h, std::ostream *os) { *os << h.name; }
 
 class Handover : public testing::TestWithParam<handover> {};
 
-TEST_P(Handover, ReportsAsForARegularFile) {
+TEST_P(Handover, ReadsAsAFile) {
   const handover &h = GetParam();
   std::string data = sample(" changed", 20000, 7), expected = sample("", 19990, 1);
   std::string file = tempfile(data), other = tempfile(expected);

@@ -1,32 +1,48 @@
 #!/usr/bin/env bash
-# Regenerates the expected output and status of end-to-end cases from the built program,
-# showing each change and asking before it overwrites anything.
+# Writes the expected results of end-to-end cases from what the built programs do now. It
+# runs each case as the test runner does, shows how the result differs from what the
+# case holds (for a new case, all of it), and asks before it writes anything.
 #
-#   tests/regen.sh [BINARY] [CASE ...]     (default: build/linecmp, every case)
+#   tests/regen.sh [BUILD_DIR] [CASE_DIR ...]     (default: build/, every case)
+#
+# A new case needs only its inputs and its args file (and program, stdin, stdin_via or
+# stdout_to when it uses them): regen.sh creates expected and status, and stderr and
+# after/ when the program writes them. Read what it shows before you answer y: the
+# program's output becomes the case's truth.
 set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(readlink -f "${1:-$top/build/linecmp}")
+build=$(readlink -f "${1:-$top/build}")
 shift || true
 cases=("$@")
 [ ${#cases[@]} -eq 0 ] && cases=("$top"/tests/cases/*/)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 for dir in "${cases[@]}"; do
   dir=${dir%/}
-  [ -f "$dir/stdout_to" ] && continue
-  args=()
-  [ -f "$dir/args" ] && mapfile -t args < "$dir/args"
-  got=$(mktemp)
-  (cd "$dir" && exec -a linecmp "$bin" "${args[@]}") >"$got" 2>/dev/null </dev/null
-  status=$?
-  if cmp -s "$got" "$dir/expected" && [ "$status" = "$(cat "$dir/status")" ]; then
-    rm -f "$got"
+  name=$(basename "$dir")
+  program=linecmp
+  [ -f "$dir/program" ] && program=$(cat "$dir/program")
+  if [ ! -x "$build/$program" ]; then
+    echo "== $name: no $build/$program; build it first (cmake --workflow --preset default)"
     continue
   fi
-  echo "== $(basename "$dir"): status $(cat "$dir/status") -> $status"
-  diff -u --label expected --label now "$dir/expected" "$got"
-  read -r -p "Overwrite $(basename "$dir")? [y/N] " answer
-  if [ "$answer" = y ]; then
-    cp "$got" "$dir/expected"
-    echo "$status" > "$dir/status"
+  rm -rf "$work/now" "$work/was"
+  mkdir -p "$work/was"
+  KEEP=$work/now bash "$top/tests/run_case.sh" "$build/$program" "$dir" >/dev/null 2>&1
+  [ -s "$work/now/stderr" ] || rm -f "$work/now/stderr"
+  for f in expected status stderr after; do
+    [ "$f" = expected ] && [ -f "$dir/stdout_to" ] && continue # its output goes elsewhere
+    [ -e "$dir/$f" ] && cp -r "$dir/$f" "$work/was/"
+  done
+  if diff -r "$work/was" "$work/now" >/dev/null; then
+    continue
   fi
-  rm -f "$got"
+  echo "== $name"
+  (cd "$work" && diff -ruN was now)
+  read -r -p "Write this into $name? [y/N] " answer
+  if [ "$answer" = y ]; then
+    rm -rf "$dir/status" "$dir/stderr" "$dir/after"
+    [ -f "$dir/stdout_to" ] || rm -f "$dir/expected"
+    cp -r "$work/now/." "$dir/"
+  fi
 done
