@@ -3,7 +3,8 @@
 // the input chooses, checked against the line-at-a-time reference: the whole report, the
 // status, and where the files first differ.
 //
-// Input: byte 0 picks the block size, byte 1 the number of labels (mod 3) and the kernel
+// Input: byte 0 picks the block size and whether the files are read as streams or in
+// place, byte 1 the number of labels (mod 3) and the kernel
 // version (the rest of it divided by 3), bytes 2-3 the length of the first file
 // (little-endian, cut to what is there); then the first file; then for each label a length
 // byte and its bytes; the rest is the second file.
@@ -66,7 +67,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   stdout = open_memstream(&printed, &length);
   if (!stdout) std::abort();
   turns = usable();
-  fillreplace();
   return 0;
 }
 
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const size_t sizes[] = {1, 2, 3, 5, 7, 16, 64, 100, 4096, 65536};
   size_t block = sizes[data[0] % std::size(sizes)];
   int labels = data[1] % 3;
-  scan = turns[size_t(data[1] / 3) % turns.size()];
+  const kernels *k = turns[size_t(data[1] / 3) % turns.size()];
   size_t at = 4;
   std::string_view x = take(at, data[2] | size_t(data[3]) << 8, data, size);
   std::string lab[2];
@@ -88,14 +88,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   block = std::min(block, std::max(x.size(), y.size()) + 1);
 
   std::string path[2] = {"results/file1", "results/file2"};
-  char *argv[] = {const_cast<char *>("linecmp"), path[0].data(), path[1].data(), lab[0].data(), lab[1].data()};
-  setlabels(3 + labels, argv);
+  comparison c;
+  c.names = setlabels(path[0].c_str(), path[1].c_str(), labels > 0 ? lab[0].c_str() : nullptr,
+                      labels > 1 ? lab[1].c_str() : nullptr);
+  c.path1 = path[0].c_str();
+  c.path2 = path[1].c_str();
+  c.k = k;
+  // Read as from a file, through a stream, or in place, as the library reads contents.
   file fx(x), fy(y);
   std::istream sx(&fx), sy(&fy);
-  src a, b;
-  attach(a, sx, block);
-  attach(b, sy, block);
-  outcome o = compare(a, b, path[0].c_str(), path[1].c_str(), stdout);
+  if (data[0] / std::size(sizes) % 2 == 0) {
+    attach(c.a, sx, block);
+    attach(c.b, sy, block);
+  } else {
+    attach(c.a, x, block);
+    attach(c.b, y, block);
+  }
+  outcome o = compare(c, stdout);
 
   std::fflush(stdout);
   std::string_view got(printed, length);
@@ -111,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::fprintf(stderr,
                  "block %zu, %s kernels, unreadable %d, first difference at line %lld byte %lld (expected %lld, "
                  "%lld)\n--- expected\n%s--- got\n%s---\n",
-                 block, scan->name, o.unreadable, (long long)o.line, (long long)o.byte, (long long)p.line,
+                 block, k->name, o.unreadable, (long long)o.line, (long long)o.byte, (long long)p.line,
                  (long long)p.byte, want.c_str(), std::string(got).c_str());
     std::abort();
   }

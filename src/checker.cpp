@@ -6,11 +6,13 @@
 // It exits 0 when the output is the same as the answer, 1 when it differs (wrong answer)
 // and 3 when the checker itself fails. The message, "ok" or "wrong answer" and the report,
 // goes to standard error, or to result_file; with -appes, as testlib's XML result.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "judge.h"
+#include "open.h"
 
 // testlib's exit statuses.
 enum { OK = 0, WRONG = 1, FAIL = 3 };
@@ -58,16 +60,27 @@ int main(int argc, char **argv) {
     std::fputs("FAIL usage: linecmp-checker input output answer [result_file [-appes]]\n", stderr);
     return FAIL;
   }
+  // The inputs are settled before the result file is created, which could otherwise take
+  // the number of a closed standard input that the output is read from.
+  judged j;
+  std::string why;
+  bool opened = openjudged(argv[3], argv[2], j, why);
+  const char *target = argc >= 5 ? argv[4] : "standard error";
   FILE *out = stderr;
-  if (argc >= 5 && !(out = std::fopen(argv[4], "w"))) {
-    std::fprintf(stderr, "FAIL cannot write %s\n", argv[4]);
+  if (argc >= 5 && !(out = create(argv[4]))) {
+    std::fprintf(stderr, "FAIL cannot write %s: %s\n", target, std::strerror(errno));
     return FAIL;
   }
-  std::string message;
-  verdict v = judge(argv[3], argv[2], message);
-  int status = result(out, appes, v == SAME ? OK : v == DIFFERS ? WRONG : FAIL, message);
+  judgement r;
+  if (opened) {
+    r = judge(j);
+  } else {
+    r.v = FAILED;
+    r.message = why;
+  }
+  int status = result(out, appes, r.v == SAME ? OK : r.v == DIFFERS ? WRONG : FAIL, r.message);
   if (std::fflush(out) != 0 || std::ferror(out) || (out != stderr && std::fclose(out) != 0)) {
-    std::fprintf(stderr, "FAIL cannot write %s\n", argv[4]);
+    std::fprintf(stderr, "FAIL cannot write %s: %s\n", target, std::strerror(errno));
     return FAIL;
   }
   return status;

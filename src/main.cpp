@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "engine.h"
-#include "fix.h"
 #include "open.h"
 
 // A report that could not be written is a failure, said on standard error since
@@ -19,11 +19,19 @@ static int finish(int status) {
 }
 
 // The whole program, reading in blocks of the given size: returns its exit status, 1 for
-// a usage error, a file that cannot be opened or read, or a report that cannot be
-// written; 0 otherwise, whether or not the files differ.
+// a usage error, a file that cannot be opened or read, a report that cannot be written,
+// or a kernel version in LINECMP_KERNEL that cannot be used; 0 otherwise, whether or not
+// the files differ. Like every message, those of failures go to standard output.
 int linecmp(int argc, char **argv, size_t block) {
   if (argc < 3) {
     std::printf("Usage: %s file1 file2 [label1 [label2]]\n", argc > 0 && argv[0] ? argv[0] : "linecmp");
+    return finish(1);
+  }
+  std::string why;
+  comparison c;
+  c.k = chosen(&why);
+  if (!c.k) {
+    std::printf("%s.\n", why.c_str());
     return finish(1);
   }
   std::unique_ptr<std::istream> f1, f2;
@@ -32,13 +40,12 @@ int linecmp(int argc, char **argv, size_t block) {
     return finish(1);
   }
 
-  setlabels(argc, argv);
-  fillreplace();
-
-  src a, b;
-  attach(a, *f1, block);
-  attach(b, *f2, block);
-  return finish(compare(a, b, argv[1], argv[2], stdout).unreadable ? 1 : 0);
+  c.path1 = argv[1];
+  c.path2 = argv[2];
+  c.names = setlabels(argv[1], argv[2], argc > 3 ? argv[3] : nullptr, argc > 4 ? argv[4] : nullptr);
+  attach(c.a, *f1, block);
+  attach(c.b, *f2, block);
+  return finish(compare(c, stdout).unreadable ? 1 : 0);
 }
 
 #ifndef LINECMP_NO_MAIN

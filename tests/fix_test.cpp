@@ -48,10 +48,7 @@ const Case cases[] = {
      }()},
 };
 
-class Display : public ::testing::TestWithParam<Case> {
- protected:
-  static void SetUpTestSuite() { fillreplace(); }
-};
+class Display : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Display, Shows) {
   std::string buf = GetParam().line;
@@ -67,14 +64,13 @@ INSTANTIATE_TEST_SUITE_P(Lines, Display, ::testing::ValuesIn(cases), [](const au
 
 // Whatever the bytes, the display form prints as one line of visible characters.
 TEST(DisplayTable, EveryByteShowsVisible) {
-  fillreplace();
   for (int b = 0; b < 256; b++) {
-    const std::string &r = _replace[b];
+    std::string_view r = _replace[b].view();
     ASSERT_GE(r.size(), 1u) << b;
     ASSERT_LE(r.size(), 5u) << b;
     for (char c : r) EXPECT_TRUE(c >= 33 && c <= 127) << "byte " << b;
   }
-  for (int b = 256; b < 300; b++) EXPECT_TRUE(_replace[b].empty());
+  for (int b = 256; b < 300; b++) EXPECT_TRUE(_replace[b].view().empty());
 }
 
 }  // namespace

@@ -38,8 +38,6 @@ void show(std::string &out, const std::string &label, int64_t row, std::string_v
 }  // namespace
 
 std::string reference(std::string_view x, std::string_view y, const std::string &lab1, const std::string &lab2) {
-  static bool filled = (fillreplace(), true);
-  (void)filled;
   std::string out;
   std::string_view b1, b2;
   lines r1{x}, r2{y};

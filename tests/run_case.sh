@@ -13,9 +13,12 @@
 #   program   optional: the program the case runs, when not linecmp (linecmp-validator,
 #             linecmp-checker, linecmp-cms); CMake hands that one over as BINARY
 #   stdout_to optional: a path standard output goes to instead (such as /dev/full)
+#   stderr_to optional: the same for standard error, which is then not compared
 #   stdin     optional: bytes the program gets on its standard input, which the arguments
 #             can name as /dev/stdin; through a pipe, unless stdin_via says "file" (the
 #             file itself) or "socket" (a stream socket)
+#   stdin_via optional, also without stdin: "closed" runs the program with standard
+#             input closed. Descriptors 3 to 9 are always closed.
 #   after/    optional: the files the program must leave behind, with their bytes: every
 #             file it writes must be there, and nothing else. Its folders exist, empty,
 #             before the run. A file ending in .xml there must also parse as XML.
@@ -40,16 +43,19 @@ got=$work/stdout err=$work/stderr
 cd "$work/case" || exit 2
 args=()
 [ -f args ] && mapfile -t args < args
-target=$got
+target=$got errtarget=$err
 [ -f stdout_to ] && target=$(cat stdout_to)
+[ -f stderr_to ] && errtarget=$(cat stderr_to)
 input=/dev/null via=pipe
 [ -f stdin ] && input=stdin
 [ -f stdin_via ] && via=$(cat stdin_via)
 command=(bash -c 'exec -a "$0" "$@"' "$name" "$bin")
 [ -n "${RUNNER:-}" ] && command=($RUNNER -0 "$name" "$bin")
+exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-
 case $via in
-  pipe) cat "$input" | "${command[@]}" "${args[@]}" >"$target" 2>"$err"; status=${PIPESTATUS[1]} ;;
-  file) "${command[@]}" "${args[@]}" <"$input" >"$target" 2>"$err"; status=$? ;;
+  pipe) cat "$input" | "${command[@]}" "${args[@]}" >"$target" 2>"$errtarget"; status=${PIPESTATUS[1]} ;;
+  file) "${command[@]}" "${args[@]}" <"$input" >"$target" 2>"$errtarget"; status=$? ;;
+  closed) "${command[@]}" "${args[@]}" <&- >"$target" 2>"$errtarget"; status=$? ;;
   socket)
     # perl is in every Debian system; a shell has no socket pairs of its own.
     perl -MSocket -e '
@@ -61,7 +67,7 @@ case $via in
       close $theirs;
       binmode $in; local $/; print {$mine} <$in>; close $mine;
       waitpid($pid, 0); exit($? & 127 ? 128 + ($? & 127) : $? >> 8);' \
-      -- "$input" "${command[@]}" "${args[@]}" >"$target" 2>"$err"
+      -- "$input" "${command[@]}" "${args[@]}" >"$target" 2>"$errtarget"
     status=$? ;;
   *) echo "unknown stdin_via: $via"; exit 2 ;;
 esac
@@ -71,7 +77,7 @@ cd "$work" || exit 2
 if [ -n "${KEEP:-}" ]; then
   mkdir -p "$KEEP"
   [ -f case/stdout_to ] || cp "$got" "$KEEP/expected"
-  cp "$err" "$KEEP/stderr"
+  [ -f case/stderr_to ] || cp "$err" "$KEEP/stderr"
   echo "$status" >"$KEEP/status"
   while read -r f; do mkdir -p "$KEEP/after/$(dirname "$f")" && cp "case/$f" "$KEEP/after/$f"; done <written
 fi
@@ -84,7 +90,7 @@ elif ! diff -u --label expected --label got "$dir/expected" "$got"; then
 fi
 want_err=/dev/null
 [ -f "$dir/stderr" ] && want_err=$dir/stderr
-if ! diff -u --label "expected stderr" --label "got stderr" "$want_err" "$err"; then
+if [ ! -f "$dir/stderr_to" ] && ! diff -u --label "expected stderr" --label "got stderr" "$want_err" "$err"; then
   fail=1
 fi
 want_status=$(cat "$dir/status")

@@ -1,32 +1,58 @@
 #include "block.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-
-#include "scan.h"
+#include <system_error>
 
 void attach(src &f, std::istream &in, size_t cap) {
   f = src();
   f.in = &in;
   f.cap = cap;
-  f.blk.reset(new char[cap]);
+  f.own.reset(new char[cap]);
+  f.blk = f.own.get();
+  in.exceptions(std::ios::badbit);  // a failed read's exception reaches more(), with its errno
+}
+
+void attach(src &f, std::string_view bytes, size_t cap) {
+  f = src();
+  f.mem = bytes;
+  f.cap = cap;
+}
+
+// Reads the next block of a stream into f: false at the end or on a failure.
+static bool readblock(src &f) {
+  // A block is what one read gives: a pipe or socket gives what it has, and the other
+  // file may need to be read before this one has more. A short read marks the stream
+  // failed, which is not an end here; only a read of nothing is, or a read error.
+  try {
+    f.in->read(f.own.get(), std::streamsize(f.cap));
+  } catch (const std::system_error &e) {
+    f.err = e.code().value();
+  } catch (...) {
+    f.err = EIO;
+  }
+  f.pos = 0;
+  f.len = size_t(f.in->gcount());
+  // What came before a failure is still served; nothing is read after it.
+  if (f.in->bad()) f.bad = f.eof = true;
+  f.in->clear();
+  return f.len > 0;
 }
 
 bool more(src &f) {
   if (f.pos < f.len) return true;
-  if (!f.eof) {
-    // A block is what one read gives: a pipe or socket gives what it has, and the other
-    // file may need to be read before this one has more. A short read marks the stream
-    // failed, which is not an end here; only a read of nothing is, and only a failure
-    // sets badbit.
-    f.in->read(f.blk.get(), std::streamsize(f.cap));
+  if (f.eof) return false;
+  if (f.in) {
+    if (readblock(f)) return true;
+  } else if (f.taken < f.mem.size()) {
+    f.blk = f.mem.data() + f.taken;
     f.pos = 0;
-    f.len = size_t(f.in->gcount());
-    f.in->clear(f.in->rdstate() & std::ios::badbit);
-    if (f.len > 0) return true;
-    f.eof = true;
+    f.len = std::min(f.cap, f.mem.size() - f.taken);
+    f.taken += f.len;
+    return true;
   }
-  f.bad = f.in->bad();
+  f.eof = true;
   return false;
 }
 
@@ -47,7 +73,7 @@ static void keeplast(std::string &res, const char *p, size_t n) {
 
 void readrest(src &f, std::string &res, size_t cap) {
   while (more(f)) {
-    const char *p = f.blk.get() + f.pos;
+    const char *p = f.blk + f.pos;
     size_t n = f.len - f.pos;
     const char *lf = static_cast<const char *>(std::memchr(p, '\n', n));
     if (lf) {
@@ -68,13 +94,13 @@ src &mygetline(src &f, std::string &res) {
   return f;
 }
 
-int64_t countlines(src &f) {
+int64_t countlines(src &f, const kernels &k) {
   int64_t lines = 0;
   bool open = false;  // the last byte read was not a line feed
   while (more(f)) {
-    const char *p = f.blk.get() + f.pos;
+    const char *p = f.blk + f.pos;
     size_t n = f.len - f.pos;
-    lines += int64_t(scan->countlf(p, n));
+    lines += int64_t(k.countlf(p, n));
     open = p[n - 1] != '\n';
     f.pos = f.len;
   }
@@ -89,15 +115,15 @@ static void restart(stop &at) {
   at.col = 0;
 }
 
-bool skipequal(src &a, src &b, int64_t &rows, stop &at) {
+bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
   restart(at);
   for (;;) {
     bool ma = more(a), mb = more(b);
     if (!ma || !mb) return !ma && !mb;
-    const char *p = a.blk.get() + a.pos;
+    const char *p = a.blk + a.pos;
     size_t n = std::min(a.len - a.pos, b.len - b.pos);
-    size_t d = scan->firstdiff(p, b.blk.get() + b.pos, n);
-    size_t lines = scan->countlf(p, d);
+    size_t d = k.firstdiff(p, b.blk + b.pos, n);
+    size_t lines = k.countlf(p, d);
     const char *from = p;  // where the line that the stop falls in starts, within p[0, d]
     if (lines > 0) {
       rows += int64_t(lines);
@@ -116,8 +142,8 @@ bool skipequal(src &a, src &b, int64_t &rows, stop &at) {
 
 // A pair the kernels cannot take whole, because a line runs past the end of a block or
 // the files end: block compare, then skip what is left of each line. at is scratch.
-static void slowpair(src &a, src &b, int64_t &row, int64_t &errors, stop &at) {
-  if (skipequal(a, b, row, at)) {
+static void slowpair(src &a, src &b, const kernels &k, int64_t &row, int64_t &errors, stop &at) {
+  if (skipequal(a, b, k, row, at)) {
     if (at.col > 0) row++;  // equal last lines without line feeds
     return;
   }
@@ -128,15 +154,15 @@ static void slowpair(src &a, src &b, int64_t &row, int64_t &errors, stop &at) {
   errors++;
 }
 
-void countpairs(src &a, src &b, int64_t &row, int64_t &errors) {
+void countpairs(src &a, src &b, const kernels &k, int64_t &row, int64_t &errors) {
   stop at;
   while (more(a) && more(b)) {
-    const char *p = a.blk.get() + a.pos, *q = b.blk.get() + b.pos;
+    const char *p = a.blk + a.pos, *q = b.blk + b.pos;
     size_t n = a.len - a.pos, m = b.len - b.pos;
-    tally t = scan->aligned(p, q, std::min(n, m));
-    if (t.pairs == 0) t = scan->shifted(p, n, q, m);
+    tally t = k.aligned(p, q, std::min(n, m));
+    if (t.pairs == 0) t = k.shifted(p, n, q, m);
     if (t.pairs == 0) {
-      slowpair(a, b, row, errors, at);
+      slowpair(a, b, k, row, errors, at);
       continue;
     }
     a.pos += t.used1;

@@ -1,6 +1,6 @@
-// The block reader: a file read through its stream in large blocks of our own, so
-// lines can be compared, skipped and counted in bulk, and only a bounded head of any
-// line is ever kept.
+// The block reader: a file read in large blocks, or contents already in memory taken a
+// block at a time in place, so lines can be compared, skipped and counted in bulk, and
+// only a bounded head of any line is ever kept.
 #ifndef LINECMP_BLOCK_H
 #define LINECMP_BLOCK_H
 
@@ -9,8 +9,10 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "fix.h"
+#include "scan.h"
 
 // The bytes of a line that are kept: fix() walks at most CUT bytes before it cuts, and
 // the next only tells that something is cut, so a head of CUT + 1 bytes (plus the line
@@ -24,16 +26,25 @@ constexpr size_t NEAR = 31;
 
 // Read state of one input file.
 struct src {
-  std::istream *in = nullptr;
-  std::unique_ptr<char[]> blk;
+  std::istream *in = nullptr;   // where blocks are read from; null for contents in memory
+  std::unique_ptr<char[]> own;  // the block read into, for a stream
+  std::string_view mem;         // contents in memory, and how far they have been taken
+  size_t taken = 0;
+  const char *blk = nullptr;  // the current block: blk[0, len), read up to pos
   size_t cap = 0, pos = 0, len = 0;
   bool eof = false;    // a read gave nothing: the stream has given its last byte (or failed)
   bool bad = false;    // a read failed: the file is unreadable, not finished
+  int err = 0;         // why, as an errno value, when known
   bool ended = false;  // a line read met the end of the file: no more lines
 };
 
-// Sets f up to read in from its current position, in blocks of cap bytes.
+// Sets f up to read in from its current position, in blocks of cap bytes. A read that
+// fails makes f bad, with the errno of a std::system_error it throws.
 void attach(src &f, std::istream &in, size_t cap);
+
+// Sets f up to read bytes where they lie, a block of up to cap bytes at a time, so that
+// the kernels see the same spans as from a file.
+void attach(src &f, std::string_view bytes, size_t cap);
 
 // True when f has unread bytes in its block, reading the next block if needed.
 bool more(src &f);
@@ -54,16 +65,16 @@ void readrest(src &f, std::string &res, size_t cap = HEAD);
 src &mygetline(src &f, std::string &res);
 
 // From a line start, reads f to its end and returns how many lines it had; f has ended.
-int64_t countlines(src &f);
+int64_t countlines(src &f, const kernels &k);
 
 // From line starts in a and b, skips the longest run of bytes the two files share.
 // Adds the complete lines in it to rows and tells in at where, in the line in which it
 // stopped, it stopped. True when it stopped because both files ended together.
-bool skipequal(src &a, src &b, int64_t &rows, stop &at);
+bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at);
 
 // From line starts in a and b, reads on while both files have lines, adding each pair
 // to row and each differing pair to errors, without keeping any line. Afterwards at least
 // one file has no more lines (or could not be read).
-void countpairs(src &a, src &b, int64_t &row, int64_t &errors);
+void countpairs(src &a, src &b, const kernels &k, int64_t &row, int64_t &errors);
 
 #endif

@@ -12,9 +12,6 @@
 // past these the report only counts.
 constexpr int64_t SHOWN = 10;
 
-char l1[20], l2[20];
-std::string buf1, buf2;
-
 // Prints one report line: the label, the line number and the display form of buf.
 static void report(FILE *out, const char *label, int64_t row, std::string &buf) {
   fix(buf);
@@ -31,7 +28,7 @@ static bool unreadable(FILE *out, const src &f, const char *path) {
 
 // Reads the rest of a file that has not ended, printing its first lines as tail lines
 // numbered on from row and counting them all in nrows. False on a read error.
-static bool tail(FILE *out, src &f, const char *path, const char *label, int64_t &row, int64_t &nrows,
+static bool tail(FILE *out, src &f, const kernels &k, const char *path, const char *label, int64_t &row, int64_t &nrows,
                  std::string &buf) {
   while (!f.ended && nrows < SHOWN) {
     row++;
@@ -42,12 +39,16 @@ static bool tail(FILE *out, src &f, const char *path, const char *label, int64_t
   }
   if (!f.ended) {
     std::fflush(out);  // what is known goes out before a count that may take long
-    nrows += countlines(f);
+    nrows += countlines(f, k);
   }
   return !unreadable(out, f, path);
 }
 
-outcome compare(src &a, src &b, const char *path1, const char *path2, FILE *out) {
+outcome compare(comparison &c, FILE *out) {
+  src &a = c.a, &b = c.b;
+  const kernels &k = *c.k;
+  const char *l1 = c.names.l1, *l2 = c.names.l2, *path1 = c.path1, *path2 = c.path2;
+  std::string buf1, buf2;
   outcome o;
   int64_t row = 0, errors = 0;
   stop at;
@@ -56,10 +57,10 @@ outcome compare(src &a, src &b, const char *path1, const char *path2, FILE *out)
       // Nothing more is printed until one file has no more lines: count the rest in bulk,
       // once what is known has gone out.
       std::fflush(out);
-      countpairs(a, b, row, errors);
+      countpairs(a, b, k, row, errors);
     }
     // Equal lines are only counted; work line by line starts where the files differ.
-    bool same = skipequal(a, b, row, at);
+    bool same = skipequal(a, b, k, row, at);
     bool first = !same && !o.differ;
     // Where the files first part, NEAR bytes more of each line are kept to show that place.
     size_t cap = first ? std::max(HEAD, at.head.size() + NEAR + 1) : HEAD;
@@ -93,31 +94,25 @@ outcome compare(src &a, src &b, const char *path1, const char *path2, FILE *out)
   if (!buf1.empty()) report(out, l1, ++row, buf1);
   if (!buf2.empty()) report(out, l2, ++row, buf2);
   int64_t nrows = 0;
-  if (!tail(out, a, path1, l1, row, nrows, buf1)) o.unreadable = 1;
-  if (!o.unreadable && !tail(out, b, path2, l2, row, nrows, buf2)) o.unreadable = 2;
+  if (!tail(out, a, k, path1, l1, row, nrows, buf1)) o.unreadable = 1;
+  if (!o.unreadable && !tail(out, b, k, path2, l2, row, nrows, buf2)) o.unreadable = 2;
   if (o.unreadable) return o;
   if (nrows > SHOWN) std::fprintf(out, "(skipping next %" PRId64 " lines)\n", nrows - SHOWN);
   return o;
 }
 
-void setlabels(int argc, char **argv) {
-  std::memset(l1, 0, sizeof l1);
-  std::memset(l2, 0, sizeof l2);
-  std::strncpy(l1, argc > 3 ? argv[3] : argv[1], 8);
-  std::strncpy(l2, argc > 4 ? argv[4] : argv[2], 8);
-  if (std::strcmp(l1, l2) == 0) {
-    std::strcpy(l1, "first");
-    std::strcpy(l2, "second");
+labels setlabels(const char *path1, const char *path2, const char *label1, const char *label2) {
+  labels n;
+  std::strncpy(n.l1, label1 ? label1 : path1, 8);
+  std::strncpy(n.l2, label2 ? label2 : path2, 8);
+  if (std::strcmp(n.l1, n.l2) == 0) {
+    std::strcpy(n.l1, "first");
+    std::strcpy(n.l2, "second");
   }
+  return n;
 }
 
-// The display form of one byte.
-static const std::string &shown(char c) { return _replace[static_cast<unsigned char>(c)]; }
-
-// The display form of a line from where the files part, rest: under NEAR characters of
-// it, then "..." when a byte is left unshown, or, where the file ended there without a
-// line feed, the end-of-line marker, or "(end of file)" when it had no such line at all.
-static std::string past(std::string rest, bool linestart) {
+std::string past(std::string rest, bool linestart) {
   bool eol = !rest.empty() && rest.back() == '\n';
   if (eol) rest.pop_back();
   std::string res;
@@ -129,15 +124,19 @@ static std::string past(std::string rest, bool linestart) {
   return res + " (missing end-of-line character)";
 }
 
-void showfirst(const outcome &o, FILE *out) {
-  // The line before the difference, the same in both files: its last bytes, under NEAR
-  // characters, after "..." when any byte before them is left unshown.
-  std::string before;
-  size_t k = o.near.size();
-  while (k > 0 && before.size() + shown(o.near[k - 1]).size() < NEAR) before.insert(0, shown(o.near[--k]));
-  if (o.byte - 1 > int64_t(o.near.size() - k)) before.insert(0, "...");
+std::string before(const std::string &near, int64_t col) {
+  std::string res;
+  size_t k = near.size();
+  while (k > 0 && res.size() + shown(near[k - 1]).size() < NEAR) res.insert(0, shown(near[--k]));
+  if (col > int64_t(near.size() - k)) res.insert(0, "...");
+  return res;
+}
+
+void showfirst(const outcome &o, const labels &names, FILE *out) {
+  // The line before the difference is the same in both files.
+  std::string shared = before(o.near, o.byte - 1);
   std::fprintf(out, "first difference at line %" PRId64 ", byte %" PRId64 ":\n", o.line, o.byte);
-  std::fprintf(out, "%8s: %s%s\n", l1, before.c_str(), past(o.rest1, o.byte == 1).c_str());
-  std::fprintf(out, "%8s: %s%s\n", l2, before.c_str(), past(o.rest2, o.byte == 1).c_str());
-  std::fprintf(out, "%*s^\n", int(10 + before.size()), "");
+  std::fprintf(out, "%8s: %s%s\n", names.l1, shared.c_str(), past(o.rest1, o.byte == 1).c_str());
+  std::fprintf(out, "%8s: %s%s\n", names.l2, shared.c_str(), past(o.rest2, o.byte == 1).c_str());
+  std::fprintf(out, "%*s^\n", int(10 + shared.size()), "");
 }

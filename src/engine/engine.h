@@ -1,6 +1,7 @@
 // The comparison engine, on which every program here is built: it compares two opened
 // files, prints linecmp's report to the stream it is given, and returns what it found,
-// down to where the files first differ.
+// down to where the files first differ. A comparison keeps all its state in what it is
+// given, so any number may run at once.
 #ifndef LINECMP_ENGINE_H
 #define LINECMP_ENGINE_H
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "block.h"
+#include "scan.h"
 
 // Bytes read from each file at a time. On two identical 256 MiB files of short lines
 // (2-core AMD EPYC, Debian 12, page cache, hyperfine means of 15 to 30 runs): 16 KiB took
@@ -19,10 +21,23 @@
 // the compare and the count.
 constexpr size_t BLOCK = size_t{64} * 1024;
 
-// The labels of the first and second file, settled from the command line (argc >= 3) by
-// setlabels(): label arguments or paths, cut to 8 bytes, "first" and "second" when equal.
-extern char l1[20], l2[20];
-void setlabels(int argc, char **argv);
+// The labels of the first and second file, l1 and l2: zero-terminated, at most 8 bytes.
+struct labels {
+  char l1[20] = {}, l2[20] = {};
+};
+
+// The labels for two files: each its label when given (not null), else its path, cut to
+// 8 bytes; "first" and "second" when they come out equal.
+labels setlabels(const char *path1, const char *path2, const char *label1, const char *label2);
+
+// One comparison: both files as read, their paths for messages, their labels, and the
+// kernels that scan them.
+struct comparison {
+  src a, b;
+  const char *path1 = "", *path2 = "";
+  labels names;
+  const kernels *k = nullptr;
+};
 
 // What a comparison found.
 struct outcome {
@@ -36,14 +51,25 @@ struct outcome {
   std::string near, rest1, rest2;
 };
 
-// Compares the files read by a and b, from line starts, and prints the report to out
-// under the labels l1 and l2. A file that cannot be read ends the report with a message
-// that names it by its path.
-outcome compare(src &a, src &b, const char *path1, const char *path2, FILE *out);
+// Compares the files of c, from line starts, and prints the report to out under its
+// labels. A file that cannot be read ends the report with a message that names it by
+// its path.
+outcome compare(comparison &c, FILE *out);
 
 // Prints to out where the files of o first differ, and both lines around that byte in
-// display form under l1 and l2, with a mark beneath it.
-void showfirst(const outcome &o, FILE *out);
+// display form under the labels, with a mark beneath it.
+void showfirst(const outcome &o, const labels &names, FILE *out);
+
+// The display form of a line from where two files part, rest, as showfirst() shows it:
+// under NEAR characters of it, then "..." when a byte is left unshown, or, where the
+// file ended there without a line feed, the end-of-line marker, or "(end of file)" when
+// it had no such line at all (linestart: rest starts its line).
+std::string past(std::string rest, bool linestart);
+
+// The display form of the last bytes of near, as showfirst() shows what comes before a
+// place: under NEAR characters, after "..." when bytes before them, of the col bytes
+// that precede the place on its line, are left unshown.
+std::string before(const std::string &near, int64_t col);
 
 // The whole linecmp program, reading in blocks of the given size; returns the exit status.
 // It is the linecmp program's own (main.cpp), here for tests to run in-process.

@@ -1,25 +1,6 @@
 #include "fix.h"
 
-#include <cstdio>
 #include <cstring>
-
-std::string _replace[300];  // NOLINT(bugprone-reserved-identifier): see fix.h
-char bb[10];
-
-// Later steps overwrite earlier ones, so the hex escape is only the default.
-void fillreplace() {
-  for (int i = 0; i < 256; i++) {
-    std::snprintf(bb, sizeof bb, "\\%02x", i);
-    _replace[i] = bb;
-  }
-  for (int i = 33; i <= 127; i++) _replace[i] = std::string(1, char(i));
-  _replace[int(' ')] = "_";
-  _replace[int('\\')] = "\\\\";
-  _replace[int('_')] = "\\_";
-  _replace[int('<')] = "&lt;";
-  _replace[int('>')] = "&gt;";
-  _replace[int('&')] = "&amp;";
-}
 
 // The cut is tested on characters already written, before each byte, so the text
 // before "..." is CUT to CUT + 4 characters and "..." means at least one byte is unshown.
@@ -38,7 +19,7 @@ void fix(std::string &buf) {
       res += "...";
       break;
     }
-    res += _replace[(unsigned char)buf[kde]];
+    res += shown(buf[kde]);
   }
   if (!eol) res += missing;
   buf.swap(res);

@@ -12,6 +12,7 @@
 #include <ios>
 #include <streambuf>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -28,7 +29,7 @@ class fdbuf : public std::streambuf {
 
  protected:
   // What one read(2) gives, up to n bytes, and 0 only at the end of the file. A failed
-  // read throws, which the stream turns into badbit.
+  // read throws its errno, which the stream turns into badbit.
   std::streamsize xsgetn(char *s, std::streamsize n) override {
     for (;;) {
       ssize_t r = ::read(fd_, s, size_t(n));
@@ -36,7 +37,7 @@ class fdbuf : public std::streambuf {
       if (errno == EAGAIN || errno == EWOULDBLOCK)
         wait();
       else if (errno != EINTR)
-        throw std::ios_base::failure(std::strerror(errno));
+        throw std::system_error(errno, std::generic_category());
     }
   }
 
@@ -45,7 +46,7 @@ class fdbuf : public std::streambuf {
   void wait() const {
     pollfd p = {fd_, POLLIN, 0};
     while (::poll(&p, 1, -1) < 0)
-      if (errno != EINTR) throw std::ios_base::failure(std::strerror(errno));
+      if (errno != EINTR) throw std::system_error(errno, std::generic_category());
   }
 
   int fd_;
@@ -90,14 +91,40 @@ bool unopened(const char *path) {
   return fd >= 0 && ::fcntl(fd, F_GETFD) < 0;
 }
 
-// Whether fd reads as a byte stream: anything but a datagram or packet socket.
+// Whether fd reads as a byte stream: anything but a datagram or packet socket. When not,
+// errno says why.
 bool bytestream(int fd) {
   struct stat st = {};
   if (::fstat(fd, &st) != 0) return false;
   if (!S_ISSOCK(st.st_mode)) return true;
   int type = 0;
   socklen_t len = sizeof type;
-  return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) == 0 && type == SOCK_STREAM;
+  if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) != 0) return false;
+  if (type == SOCK_STREAM) return true;
+  errno = EPROTOTYPE;
+  return false;
+}
+
+// fd itself, or, when it is 0 to 2, a copy of it above them, with the low one closed;
+// -1 with errno set when there is no room.
+int high(int fd) {
+  if (fd < 0 || fd > 2) return fd;
+  int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return moved;
+}
+
+// A stream over fd, if it reads as a byte stream; one opened here is closed when it is not.
+std::unique_ptr<std::istream> stream(int fd, bool own) {
+  if (!bytestream(fd)) {
+    int saved = errno;
+    if (own) ::close(fd);
+    errno = saved;
+    return nullptr;
+  }
+  return std::make_unique<fdstream>(fd, own);
 }
 
 }  // namespace
@@ -105,29 +132,44 @@ bool bytestream(int fd) {
 std::unique_ptr<std::istream> openfile(const char *path) {
   std::string name = path;
   int named = descriptor(path, name);
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  bool own = fd >= 0;
-  if (!own) {
-    // Linux opens these names afresh, which fails for a socket (ENXIO) even though the
-    // descriptor itself reads fine.
-    if (named < 0) return nullptr;
-    int flags = ::fcntl(named, F_GETFL);
-    if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY || (flags & O_PATH)) return nullptr;
-    fd = named;
-  }
-  if (!bytestream(fd)) {
-    if (own) ::close(fd);
+  int fd = high(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd >= 0) return stream(fd, true);
+  // Linux opens these names afresh, which fails for a socket (ENXIO) even though the
+  // descriptor itself reads fine.
+  if (named < 0) return nullptr;
+  return openfd(named);
+}
+
+std::unique_ptr<std::istream> openfd(int fd) {
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return nullptr;
+  if ((flags & O_ACCMODE) == O_WRONLY || (flags & O_PATH)) {
+    errno = EBADF;
     return nullptr;
   }
-  return std::make_unique<fdstream>(fd, own);
+  return stream(fd, false);
 }
 
 const char *openinputs(const char *path1, const char *path2, std::unique_ptr<std::istream> &f1,
-                       std::unique_ptr<std::istream> &f2) {
+                       std::unique_ptr<std::istream> &f2, int *err) {
   bool shut1 = unopened(path1), shut2 = unopened(path2);
-  if (!shut1) f1 = openfile(path1);
-  if (!shut2) f2 = openfile(path2);
+  int err1 = EBADF, err2 = EBADF;
+  if (!shut1 && !(f1 = openfile(path1))) err1 = errno;
+  if (!shut2 && !(f2 = openfile(path2))) err2 = errno;
+  if (err) *err = !f1 ? err1 : err2;
   if (!f1) return path1;
   if (!f2) return path2;
   return nullptr;
+}
+
+FILE *create(const char *path) {
+  int fd = high(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd < 0) return nullptr;
+  FILE *f = ::fdopen(fd, "w");
+  if (!f) {
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+  }
+  return f;
 }

@@ -4,10 +4,11 @@
 #ifndef LINECMP_OPEN_H
 #define LINECMP_OPEN_H
 
+#include <cstdio>
 #include <istream>
 #include <memory>
 
-// The stream that reads path, or null when it cannot be opened. /dev/stdin, /dev/fd/N and
+// The stream that reads path, or null, with errno set, when it cannot be opened. /dev/stdin, /dev/fd/N and
 // /proc/self/fd/N (leading zeros allowed) name a descriptor of this process: they open as
 // Linux opens them, and where it cannot (a socket), the stream reads that descriptor from
 // where it stands, waiting on a non-blocking one. A socket that is not a byte stream is
@@ -17,10 +18,20 @@
 std::unique_ptr<std::istream> openfile(const char *path);
 
 // Opens the two inputs of a comparison into f1 and f2 and returns the path of the first
-// one that cannot be opened, or null. A path that names a descriptor not open here fails
-// before either file is opened: opening the other file could take its number, and the
-// path would then name that file.
+// one that cannot be opened, or null; err then gets its errno value. A path that names a
+// descriptor not open here fails before either file is opened: opening the other file
+// could take its number, and the path would then name that file.
 const char *openinputs(const char *path1, const char *path2, std::unique_ptr<std::istream> &f1,
-                       std::unique_ptr<std::istream> &f2);
+                       std::unique_ptr<std::istream> &f2, int *err = nullptr);
+
+// The stream that reads the descriptor fd from where it stands, without taking it over:
+// the caller keeps it open while the stream is used, and closes it. Null, with errno set,
+// when fd cannot be read as a byte stream.
+std::unique_ptr<std::istream> openfd(int fd);
+
+// Creates (or empties) the file at path for writing, as a stream, or null with errno
+// set. Like every file opened here, it never takes descriptors 0 to 2: with one of those
+// closed, a file opened on it would stand for standard input, output or error.
+FILE *create(const char *path);
 
 #endif

@@ -4,6 +4,8 @@
 #include "scan.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <numeric>
 
@@ -128,4 +130,37 @@ bool runnable(const kernels &k) {
   return true;
 }
 
-const kernels *scan = best();
+namespace {
+
+// The names of the versions built in, or of those this CPU runs, as a list for a message.
+std::string names(bool only_runnable) {
+  std::string list;
+  for (const kernels *const *v = versions; *v; v++)
+    if (!only_runnable || runnable(**v)) list += std::string(list.empty() ? "" : ", ") + (*v)->name;
+  return list;
+}
+
+// The choice, made once: the version, or null and the reason.
+struct choice {
+  const kernels *k = nullptr;
+  std::string why;
+};
+
+choice choose() {
+  const char *name = std::getenv("LINECMP_KERNEL");
+  if (!name || !*name) return {best(), ""};
+  std::string asked = std::string("LINECMP_KERNEL=") + name + ": ";
+  for (const kernels *const *v = versions; *v; v++)
+    if (std::strcmp((*v)->name, name) == 0)
+      return runnable(**v) ? choice{*v, ""}
+                           : choice{nullptr, asked + "this CPU cannot run that kernel version; it runs " + names(true)};
+  return {nullptr, asked + "no such kernel version; the versions are " + names(false)};
+}
+
+}  // namespace
+
+const kernels *chosen(std::string *why) {
+  static const choice made = choose();
+  if (!made.k && why) *why = made.why;
+  return made.k;
+}

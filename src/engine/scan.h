@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // What a pass over two spans found. Both spans start at a line start; only whole lines
 // (ended by a line feed inside the span) are consumed.
@@ -41,7 +42,10 @@ extern const kernels sse2, avx2, avx512;
 extern const kernels *const versions[];
 bool runnable(const kernels &k);
 
-// The version in use: the fastest this CPU runs, unless a test sets another.
-extern const kernels *scan;
+// The version comparisons use unless told otherwise, chosen once per process: the one the
+// environment variable LINECMP_KERNEL names, or else the fastest this CPU runs. Null when
+// LINECMP_KERNEL names a version that is unknown or that this CPU cannot run; why then
+// gets the reason, for the program to fail with. An empty LINECMP_KERNEL is unset.
+const kernels *chosen(std::string *why = nullptr);
 
 #endif
