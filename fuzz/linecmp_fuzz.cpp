@@ -21,6 +21,8 @@
 #include "reference.h"
 #include "scan.h"
 
+using namespace linecmp::engine;
+
 namespace {
 
 std::vector<const kernels *> turns;  // the kernel versions this CPU runs

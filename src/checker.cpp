@@ -14,6 +14,8 @@
 #include "judge.h"
 #include "open.h"
 
+using namespace linecmp::engine;
+
 // testlib's exit statuses.
 enum { OK = 0, WRONG = 1, FAIL = 3 };
 

@@ -15,6 +15,8 @@
 
 #include "judge.h"
 
+using namespace linecmp::engine;
+
 // s with every byte outside printable ASCII written as a backslash and two hex digits:
 // CMS refuses a message with control characters or code points from U+007F to U+00BF.
 static std::string ascii(const std::string &s) {

@@ -10,6 +10,8 @@
 #include "engine.h"
 #include "open.h"
 
+using namespace linecmp::engine;
+
 // A report that could not be written is a failure, said on standard error since
 // standard output is gone. Returns the exit status.
 static int finish(int status) {
@@ -22,7 +24,7 @@ static int finish(int status) {
 // a usage error, a file that cannot be opened or read, a report that cannot be written,
 // or a kernel version in LINECMP_KERNEL that cannot be used; 0 otherwise, whether or not
 // the files differ. Like every message, those of failures go to standard output.
-int linecmp(int argc, char **argv, size_t block) {
+int linecmp::engine::linecmpmain(int argc, char **argv, size_t block) {
   if (argc < 3) {
     std::printf("Usage: %s file1 file2 [label1 [label2]]\n", argc > 0 && argv[0] ? argv[0] : "linecmp");
     return finish(1);
@@ -49,5 +51,5 @@ int linecmp(int argc, char **argv, size_t block) {
 }
 
 #ifndef LINECMP_NO_MAIN
-int main(int argc, char **argv) { return linecmp(argc, argv, BLOCK); }
+int main(int argc, char **argv) { return linecmpmain(argc, argv, BLOCK); }
 #endif

@@ -14,6 +14,8 @@
 #include "judge.h"
 #include "open.h"
 
+using namespace linecmp::engine;
+
 // A judge error: the reason goes to standard error and, when msg is open, into it.
 static int fail(FILE *msg, const std::string &reason) {
   std::fprintf(stderr, "linecmp-validator: judge error: %s\n", reason.c_str());

@@ -18,6 +18,8 @@
 #include "reference.h"
 #include "scan.h"
 
+using namespace linecmp::engine;
+
 namespace {
 
 // Runs compare() on c, set up but for its labels, paths and kernels: under the labels
@@ -82,7 +84,7 @@ std::string slurp(const std::string &path) {
 TEST(CommandLine, NoProgramNameStillNamesTheProgram) {
   char *argv[] = {nullptr};
   testing::internal::CaptureStdout();
-  int status = linecmp(0, argv, 64);
+  int status = linecmpmain(0, argv, 64);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Usage: linecmp file1 file2 [label1 [label2]]\n");
   EXPECT_EQ(status, 1);
 }
@@ -124,7 +126,7 @@ TEST_P(Case, SameAtEveryBlockSize) {
   ASSERT_EQ(chdir(dir.c_str()), 0);
   for (size_t block : blocks) {
     testing::internal::CaptureStdout();
-    int status = linecmp(int(args.size()), argv.data(), block);
+    int status = linecmpmain(int(args.size()), argv.data(), block);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << "block " << block;
     EXPECT_EQ(status, want) << "block " << block;
   }

@@ -5,6 +5,8 @@
 
 #include "fix.h"
 
+using namespace linecmp::engine;
+
 namespace {
 
 struct Case {

@@ -8,6 +8,8 @@
 #include "block.h"
 #include "fix.h"
 
+using namespace linecmp::engine;
+
 namespace {
 
 // Reads whole lines of a byte string; a read that meets the end ends the file.

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <system_error>
 
+namespace linecmp::engine {
+
 void attach(src &f, std::istream &in, size_t cap) {
   f = src();
   f.in = &in;
@@ -171,3 +173,5 @@ void countpairs(src &a, src &b, const kernels &k, int64_t &row, int64_t &errors)
     errors += t.differ;
   }
 }
+
+}  // namespace linecmp::engine

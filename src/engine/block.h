@@ -14,6 +14,8 @@
 #include "fix.h"
 #include "scan.h"
 
+namespace linecmp::engine {
+
 // The bytes of a line that are kept: fix() walks at most CUT bytes before it cuts, and
 // the next only tells that something is cut, so a head of CUT + 1 bytes (plus the line
 // feed, kept when the line has one) has the same display form as the whole line.
@@ -76,5 +78,7 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at);
 // to row and each differing pair to errors, without keeping any line. Afterwards at least
 // one file has no more lines (or could not be read).
 void countpairs(src &a, src &b, const kernels &k, int64_t &row, int64_t &errors);
+
+}  // namespace linecmp::engine
 
 #endif

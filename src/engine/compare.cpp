@@ -8,6 +8,8 @@
 #include "engine.h"
 #include "fix.h"
 
+namespace linecmp::engine {
+
 // Differing pairs shown, and extra lines of the longer file shown after its leftover line;
 // past these the report only counts.
 constexpr int64_t SHOWN = 10;
@@ -140,3 +142,5 @@ void showfirst(const outcome &o, const labels &names, FILE *out) {
   std::fprintf(out, "%8s: %s%s\n", names.l2, shared.c_str(), past(o.rest2, o.byte == 1).c_str());
   std::fprintf(out, "%*s^\n", int(10 + shared.size()), "");
 }
+
+}  // namespace linecmp::engine

@@ -13,6 +13,8 @@
 #include "block.h"
 #include "scan.h"
 
+namespace linecmp::engine {
+
 // Bytes read from each file at a time. On two identical 256 MiB files of short lines
 // (2-core AMD EPYC, Debian 12, page cache, hyperfine means of 15 to 30 runs): 16 KiB took
 // 106 ms, 32 KiB 76 ms, 64 KiB 59 ms, 128 KiB 53-56 ms, 256 KiB 49-59 ms, 512 KiB 62 ms and
@@ -73,6 +75,8 @@ std::string before(const std::string &near, int64_t col);
 
 // The whole linecmp program, reading in blocks of the given size; returns the exit status.
 // It is the linecmp program's own (main.cpp), here for tests to run in-process.
-int linecmp(int argc, char **argv, size_t block);
+int linecmpmain(int argc, char **argv, size_t block);
+
+}  // namespace linecmp::engine
 
 #endif

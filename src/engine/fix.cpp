@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace linecmp::engine {
+
 // The cut is tested on characters already written, before each byte, so the text
 // before "..." is CUT to CUT + 4 characters and "..." means at least one byte is unshown.
 void fix(std::string &buf) {
@@ -24,3 +26,5 @@ void fix(std::string &buf) {
   if (!eol) res += missing;
   buf.swap(res);
 }
+
+}  // namespace linecmp::engine

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace linecmp::engine {
+
 // Characters of display form after which fix() cuts a line, marking the cut with "...".
 constexpr size_t CUT = 40;
 
@@ -43,5 +45,7 @@ inline std::string_view shown(char c) { return _replace[static_cast<unsigned cha
 
 // Replaces the non-empty line buf (line feed included when it has one) by its display form.
 void fix(std::string &buf);
+
+}  // namespace linecmp::engine
 
 #endif

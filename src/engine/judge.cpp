@@ -8,6 +8,8 @@
 
 #include "open.h"
 
+namespace linecmp::engine {
+
 bool openjudged(const char *answer, const char *output, judged &j, std::string &why) {
   j.answer = answer;
   j.output = output;
@@ -19,21 +21,25 @@ bool openjudged(const char *answer, const char *output, judged &j, std::string &
 }
 
 judgement judge(judged &j) {
-  judgement r;
+  comparison c;
   std::string why;
-  const kernels *k = chosen(&why);
-  if (!k) {
+  c.k = chosen(&why);
+  if (!c.k) {
+    judgement r;
     r.v = FAILED;
     r.message = why;
     return r;
   }
-  comparison c;
   c.path1 = j.answer;
   c.path2 = j.output;
-  c.names = setlabels(j.answer, j.output, "expected", "output");
-  c.k = k;
   attach(c.a, *j.a, BLOCK);
   attach(c.b, *j.b, BLOCK);
+  return judge(c);
+}
+
+judgement judge(comparison &c) {
+  judgement r;
+  c.names = setlabels(c.path1, c.path2, "expected", "output");
   // The report is a few dozen lines at most, so it is kept whole until the verdict is known.
   char *text = nullptr;
   size_t length = 0;
@@ -50,7 +56,7 @@ judgement judge(judged &j) {
   std::free(text);
   if (r.where.unreadable) {
     r.v = FAILED;
-    r.message = std::string("Cannot read file ") + (r.where.unreadable == 1 ? j.answer : j.output) + ".";
+    r.message = std::string("Cannot read file ") + (r.where.unreadable == 1 ? c.path1 : c.path2) + ".";
   } else {
     r.v = r.where.differ ? DIFFERS : SAME;
   }
@@ -71,3 +77,5 @@ std::string placed(const outcome &w) {
   return head + printable("expected \"" + shared + past(w.rest1, w.byte == 1) + "\", output \"" + shared +
                           past(w.rest2, w.byte == 1) + "\"");
 }
+
+}  // namespace linecmp::engine

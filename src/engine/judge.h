@@ -9,6 +9,8 @@
 
 #include "engine.h"
 
+namespace linecmp::engine {
+
 enum verdict { SAME, DIFFERS, FAILED };
 
 // The two files a judge compares, once opened: the answer and the team's output, with
@@ -35,8 +37,14 @@ struct judgement {
 // Compares the answer of j, labelled expected, with its output, labelled output, exactly.
 judgement judge(judged &j);
 
+// The same on a comparison whose first file is the answer and second the output, set up
+// but for its labels.
+judgement judge(comparison &c);
+
 // The place where, as a line or two of printable ASCII for a judge that takes nothing
 // else: the line and byte, then what each file holds there, in display form.
 std::string placed(const outcome &where);
+
+}  // namespace linecmp::engine
 
 #endif

@@ -14,6 +14,8 @@
 #include <string>
 #include <system_error>
 
+namespace linecmp::engine {
+
 namespace {
 
 // A stream buffer over a descriptor. It keeps no buffer of its own: the block reader asks
@@ -173,3 +175,5 @@ FILE *create(const char *path) {
   }
   return f;
 }
+
+}  // namespace linecmp::engine

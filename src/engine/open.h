@@ -8,6 +8,8 @@
 #include <istream>
 #include <memory>
 
+namespace linecmp::engine {
+
 // The stream that reads path, or null, with errno set, when it cannot be opened. /dev/stdin, /dev/fd/N and
 // /proc/self/fd/N (leading zeros allowed) name a descriptor of this process: they open as
 // Linux opens them, and where it cannot (a socket), the stream reads that descriptor from
@@ -33,5 +35,7 @@ std::unique_ptr<std::istream> openfd(int fd);
 // set. Like every file opened here, it never takes descriptors 0 to 2: with one of those
 // closed, a file opened on it would stand for standard input, output or error.
 FILE *create(const char *path);
+
+}  // namespace linecmp::engine
 
 #endif

@@ -1,0 +1,112 @@
+// linecmp as a library: compare a program's output with the expected output in-process,
+// and judge it by the rules of a contest judge, with the reports and messages the
+// programs print. Every function here may run in any number of threads at once; each
+// call keeps its state to itself, and memory stays bounded for files and descriptors
+// whatever their size.
+#ifndef LINECMP_H
+#define LINECMP_H
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace linecmp {
+
+// One input: a file by its path, a descriptor that the caller keeps open and closes, or
+// contents in memory, read where they lie (they must outlive the call that reads them).
+class input {
+ public:
+  enum class kind { file, descriptor, bytes };
+
+  kind what() const { return what_; }
+  const std::string &path() const { return path_; }  // of a file
+  int fd() const { return fd_; }                     // of a descriptor
+  std::string_view contents() const { return contents_; }
+
+ private:
+  friend input file(std::string path);
+  friend input descriptor(int fd);
+  friend input bytes(std::string_view contents);
+  kind what_ = kind::bytes;
+  std::string path_;
+  int fd_ = -1;
+  std::string_view contents_;
+};
+
+// The file at path; /dev/stdin and /dev/fd/N name this process's descriptors.
+input file(std::string path);
+// The descriptor fd, read from where it stands.
+input descriptor(int fd);
+// Contents in memory, not copied.
+input bytes(std::string_view contents);
+
+// An input that cannot be opened or read: the errno value, and the input's path (or
+// label, for a descriptor or contents).
+class error : public std::system_error {
+ public:
+  error(int errnum, std::string path, bool opening);
+  const std::string &path() const noexcept { return path_; }
+  bool opening() const noexcept { return opening_; }  // false: it opened, but a read failed
+
+ private:
+  std::string path_;
+  bool opening_;
+};
+
+// Judging that cannot be done, which is never a verdict: rules or flags that are not
+// valid, an answer that does not hold what the rules need (such as a number), or a
+// kernel version in LINECMP_KERNEL that cannot be used. what() says which.
+class judge_error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Where two inputs first differ: the line and the byte in it, counted from 1 as cmp
+// counts (both 0 when they are the same); the line's bytes before that byte, the same
+// in both and up to 31 of them; and each input's bytes from it on, 31 or more unless its
+// line ends first, with the line feed when the line ends there.
+struct place {
+  int64_t line = 0, byte = 0;
+  std::string before, first, second;
+};
+
+// What a comparison found.
+struct result {
+  bool same = true;     // exactly when the report is empty
+  std::string report;   // the report, exactly as linecmp prints it under the labels
+  place first;          // where the inputs first differ
+  std::string locator;  // when they differ: that place, and both lines around it in display form
+};
+
+// Compares two inputs line by line, as linecmp does. Labels default to the paths of
+// files, as linecmp's do, and to "first" and "second" for descriptors and contents; like
+// linecmp's, they are cut to 8 bytes and become "first" and "second" when equal. Throws
+// error for an input that cannot be opened or read, and judge_error for LINECMP_KERNEL.
+result compare(const input &first, const input &second);
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2);
+
+// A judge's verdict on an output.
+enum class verdict { accepted, wrong_answer, presentation_error };
+
+struct judgement {
+  verdict v = verdict::accepted;
+  std::string message;  // for the jury: why, and where
+  bool accepted() const { return v == verdict::accepted; }
+};
+
+// Judges output against answer by the rules of one of linecmp's judge programs, named
+// without their "linecmp-": "validator" (the problem package format's default output
+// validator, which takes the flags), "checker" (exact lines, testlib's protocol),
+// "cms" (CMS's white-diff), "cms-exact", "wcmp", "lcmp", "ncmp", "rcmp4", "rcmp6" and
+// "rcmp9" (testlib's standard checkers). The message is the one the program gives.
+// Throws error for an input that cannot be opened or read, and judge_error when judging
+// cannot be done.
+judgement judge(std::string_view rules, const input &answer, const input &output,
+                const std::vector<std::string> &flags = {});
+
+}  // namespace linecmp
+
+#endif

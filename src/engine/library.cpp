@@ -1,0 +1,152 @@
+// The library's functions: linecmp::compare() and linecmp::judge() on inputs given as
+// paths, descriptors or contents, over the same engine as the programs.
+#include <linecmp.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "engine.h"
+#include "judge.h"
+#include "open.h"
+
+namespace linecmp {
+
+input file(std::string path) {
+  input in;
+  in.what_ = input::kind::file;
+  in.path_ = std::move(path);
+  return in;
+}
+
+input descriptor(int fd) {
+  input in;
+  in.what_ = input::kind::descriptor;
+  in.fd_ = fd;
+  return in;
+}
+
+input bytes(std::string_view contents) {
+  input in;
+  in.what_ = input::kind::bytes;
+  in.contents_ = contents;
+  return in;
+}
+
+error::error(int errnum, std::string path, bool opening)
+    : std::system_error(errnum, std::generic_category(), std::string(opening ? "cannot open " : "cannot read ") + path),
+      path_(std::move(path)),
+      opening_(opening) {}
+
+namespace {
+
+using engine::comparison;
+using engine::outcome;
+using engine::src;
+
+// What a call holds of one input: its stream, when it has one, and its name in messages.
+struct opened {
+  std::unique_ptr<std::istream> stream;
+  std::string name;
+};
+
+// Opens in and sets f up to read it; name is what messages call it. Throws error.
+void open(const input &in, const std::string &name, src &f, opened &o) {
+  o.name = name;
+  if (in.what() == input::kind::bytes) {
+    engine::attach(f, in.contents(), engine::BLOCK);
+    return;
+  }
+  o.stream = in.what() == input::kind::file ? engine::openfile(in.path().c_str()) : engine::openfd(in.fd());
+  if (!o.stream) throw error(errno, name, true);
+  engine::attach(f, *o.stream, engine::BLOCK);
+}
+
+// The name of an input in messages: its path, or the label it gets by default.
+std::string name(const input &in, const char *label) {
+  return in.what() == input::kind::file ? in.path() : std::string(label);
+}
+
+// The kernels, or judge_error.
+const kernels &scanner() {
+  std::string why;
+  const kernels *k = chosen(&why);
+  if (!k) throw judge_error(why);
+  return *k;
+}
+
+// Runs print into a string, as if to a file.
+template <class F>
+std::string printed(F print) {
+  char *text = nullptr;
+  size_t length = 0;
+  FILE *out = open_memstream(&text, &length);
+  if (!out) throw std::system_error(errno, std::generic_category(), "cannot keep the report");
+  print(out);
+  std::fclose(out);
+  std::string s(text, length);
+  std::free(text);
+  return s;
+}
+
+// Throws error when a file of c could not be read.
+void readable(const comparison &c, const outcome &o, const opened &x, const opened &y) {
+  if (o.unreadable == 1) throw error(c.a.err ? c.a.err : EIO, x.name, false);
+  if (o.unreadable == 2) throw error(c.b.err ? c.b.err : EIO, y.name, false);
+}
+
+// compare() for labels given (not null) or not.
+result run(const input &first, const input &second, const char *label1, const char *label2) {
+  comparison c;
+  c.k = &scanner();
+  opened x, y;
+  open(first, name(first, "first"), c.a, x);
+  open(second, name(second, "second"), c.b, y);
+  std::string path1 = first.what() == input::kind::file ? first.path() : "first";
+  std::string path2 = second.what() == input::kind::file ? second.path() : "second";
+  c.path1 = x.name.c_str();
+  c.path2 = y.name.c_str();
+  c.names = engine::setlabels(path1.c_str(), path2.c_str(), label1, label2);
+  outcome o;
+  result r;
+  r.report = printed([&](FILE *out) { o = engine::compare(c, out); });
+  readable(c, o, x, y);
+  r.same = !o.differ;
+  if (o.differ) {
+    r.first = {o.line, o.byte, o.near, o.rest1, o.rest2};
+    r.locator = printed([&](FILE *out) { engine::showfirst(o, c.names, out); });
+  }
+  return r;
+}
+
+}  // namespace
+
+result compare(const input &first, const input &second) { return run(first, second, nullptr, nullptr); }
+
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2) {
+  std::string l1(label1), l2(label2);
+  return run(first, second, l1.c_str(), l2.c_str());
+}
+
+judgement judge(std::string_view rules, const input &answer, const input &output,
+                const std::vector<std::string> &flags) {
+  if (rules != "checker" && rules != "cms-exact") throw judge_error("no such rules: " + std::string(rules));
+  if (!flags.empty()) throw judge_error(std::string(rules) + " takes no flags");
+  comparison c;
+  c.k = &scanner();
+  opened x, y;
+  open(answer, name(answer, "answer"), c.a, x);
+  open(output, name(output, "output"), c.b, y);
+  c.path1 = x.name.c_str();
+  c.path2 = y.name.c_str();
+  engine::judgement j = engine::judge(c);
+  readable(c, j.where, x, y);
+  judgement r;
+  r.v = j.v == engine::SAME ? verdict::accepted : verdict::wrong_answer;
+  r.message = j.message;
+  return r;
+}
+
+}  // namespace linecmp
