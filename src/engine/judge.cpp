@@ -18,7 +18,7 @@ bool openjudged(const char *answer, const char *output, judged &j, std::string &
   return true;
 }
 
-judgement judge(judged &j) {
+judgement judge(const judged &j) {
   judgement r;
   std::string why;
   const kernels *k = chosen(&why);

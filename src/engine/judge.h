@@ -33,7 +33,7 @@ struct judgement {
 };
 
 // Compares the answer of j, labelled expected, with its output, labelled output, exactly.
-judgement judge(judged &j);
+judgement judge(const judged &j);
 
 // The place where, as a line or two of printable ASCII for a judge that takes nothing
 // else: the line and byte, then what each file holds there, in display form.
