@@ -25,10 +25,10 @@ judgement judge(const judged &j, const rules &r) {
   std::string why;
   c.k = chosen(&why);
   if (!c.k) {
-    judgement r;
-    r.v = FAILED;
-    r.message = why;
-    return r;
+    judgement refused;
+    refused.v = FAILED;
+    refused.message = why;
+    return refused;
   }
   c.path1 = j.answer;
   c.path2 = j.output;

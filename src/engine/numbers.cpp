@@ -43,7 +43,7 @@ void numeral::add(unsigned char c) {
     case POINT: s = digit ? FRAC : BAD; break;
     case FRAC: s = digit ? FRAC : e ? E : BAD; break;
     case E: s = sign ? ESIGN : digit ? EXP : BAD; break;
-    case ESIGN: s = digit ? EXP : BAD; break;
+    case ESIGN:  // an exponent's digits go on as after its first
     case EXP: s = digit ? EXP : BAD; break;
     case BAD: return;
   }

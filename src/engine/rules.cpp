@@ -37,11 +37,13 @@ bool validator(const std::vector<std::string> &flags, rules &r, std::string &why
       }
       double v = 0;
       if (i + 1 >= flags.size()) {
-        why = f + " has no value: it takes a number, such as " + f + " 1e-6";
+        why = f;
+        why += " has no value: it takes a number, such as " + f + " 1e-6";
         return false;
       }
       if (!tolerance(flags[++i], v)) {
-        why = f + " takes a number that is not negative, such as " + f + " 1e-6, not \"" + flags[i] + "\"";
+        why = f;
+        why += " takes a number that is not negative, such as " + f + " 1e-6, not \"" + flags[i] + "\"";
         return false;
       }
       if (absolute) r.abs = v;

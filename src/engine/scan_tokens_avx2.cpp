@@ -60,7 +60,7 @@ struct ymmtokens {
     size_t n = 0;
     for (int g = 0; g < 8; g++) {
       unsigned m = unsigned(keep >> (8 * g)) & 0xff;
-      __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(shown + 8 * g));
+      __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(shown + 8 * size_t(g)));
       v = _mm_shuffle_epi8(v, _mm_cvtsi64_si128(int64_t(GATHER.of[m])));
       _mm_storel_epi64(reinterpret_cast<__m128i *>(out + n), v);
       n += size_t(__builtin_popcount(m));

@@ -29,8 +29,8 @@ struct classes {
 // The classes of every byte under r.
 classes classify(const rules &r) {
   classes c{};
-  const char *space = r.testlib && r.space != spacing::lcmp ? " \t\r" : " \t\r\v\f";
-  for (const char *s = space; *s; s++) c.of[static_cast<unsigned char>(*s)] = SPACE;
+  const char *white = r.testlib && r.space != spacing::lcmp ? " \t\r" : " \t\r\v\f";
+  for (const char *s = white; *s; s++) c.of[static_cast<unsigned char>(*s)] = SPACE;
   c.of['\n'] = NEWLINE;
   if (r.space == spacing::lcmp) c.of['\r'] = DROPPED;
   return c;
@@ -250,9 +250,9 @@ std::string told(const std::string &reason, const spot &answer, const spot &outp
   for (auto [label, s] : {std::make_pair("expected", &answer), std::make_pair("output", &output)}) {
     char head[96];
     std::snprintf(head, sizeof head, "%8s line %" PRId64 ", byte %" PRId64 ": ", label, s->line, s->col + 1);
-    std::string shown = before(s->near, s->col);
-    text += head + shown + past(s->rest, s->col == 0) + "\n";
-    text += std::string(std::strlen(head) + shown.size(), ' ') + "^\n";
+    std::string lead = before(s->near, s->col);
+    text += head + lead + past(s->rest, s->col == 0) + "\n";
+    text += std::string(std::strlen(head) + lead.size(), ' ') + "^\n";
   }
   return text;
 }
@@ -260,11 +260,11 @@ std::string told(const std::string &reason, const spot &answer, const spot &outp
 // A token as a reason names it: in display form, cut, between quotes.
 std::string named(const token &t) {
   std::string s = t.at.rest.substr(0, size_t(std::min<int64_t>(t.length, int64_t(t.at.rest.size()))));
-  std::string shown;
+  std::string text;
   size_t i = 0;
-  while (i < s.size() && shown.size() < CUT) shown += engine::shown(s[i++]);
-  if (i < size_t(t.length)) shown += "...";
-  return "\"" + shown + "\"";
+  while (i < s.size() && text.size() < CUT) text += shown(s[i++]);
+  if (i < size_t(t.length)) text += "...";
+  return "\"" + text + "\"";
 }
 
 // The tolerance of r, as a message gives it.
