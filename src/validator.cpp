@@ -3,16 +3,22 @@
 //
 //   linecmp-validator input answer feedback_dir [flags...] < team_output
 //
-// It exits 42 when the team's output is the same as the answer and 43 when it differs,
-// and then writes the jury's message to feedback_dir/judgemessage.txt. Any other status
-// is a judge error, with the reason on standard error and in judgemessage.txt.
+// It judges as the format's default output validator does, flag for flag: tokens, any
+// whitespace and any case, unless case_sensitive, space_change_sensitive or a float
+// tolerance says otherwise; with both of the first two alone it compares exactly. It
+// exits 42 when the team's output is accepted and 43 when it is not, and then writes the
+// jury's message to feedback_dir/judgemessage.txt. Any other status is a judge error,
+// with the reason on standard error and in judgemessage.txt.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include <vector>
+
 #include "judge.h"
 #include "open.h"
+#include "rules.h"
 
 using namespace linecmp::engine;
 
@@ -40,15 +46,10 @@ int main(int argc, char **argv) {
   path += "judgemessage.txt";
   FILE *msg = create(path.c_str());
   if (!msg) return fail(nullptr, "cannot write " + path + ": " + std::strerror(errno));
-  // The comparison is exact, which both of these flags ask for; any other asks for a
-  // comparison this validator does not make, and judging without it would be wrong.
-  for (int i = 4; i < argc; i++)
-    if (std::strcmp(argv[i], "case_sensitive") != 0 && std::strcmp(argv[i], "space_change_sensitive") != 0)
-      return fail(msg, std::string("flag ") + argv[i] +
-                           " is not supported: the comparison is exact, and takes only case_sensitive and "
-                           "space_change_sensitive");
+  rules how;
+  if (!makerules("validator", std::vector<std::string>(argv + 4, argv + argc), how, why)) return fail(msg, why);
   if (!opened) return fail(msg, why);
-  judgement r = judge(j);
+  judgement r = judge(j, how);
   if (r.v == FAILED) return fail(msg, r.message);
   std::fwrite(r.message.data(), 1, r.message.size(), msg);
   if (std::fflush(msg) != 0 || std::ferror(msg)) {

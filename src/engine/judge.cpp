@@ -20,7 +20,7 @@ bool openjudged(const char *answer, const char *output, judged &j, std::string &
   return true;
 }
 
-judgement judge(judged &j) {
+judgement judge(judged &j, const rules &r) {
   comparison c;
   std::string why;
   c.k = chosen(&why);
@@ -34,10 +34,15 @@ judgement judge(judged &j) {
   c.path2 = j.output;
   attach(c.a, *j.a, BLOCK);
   attach(c.b, *j.b, BLOCK);
-  return judge(c);
+  return judge(c, r);
 }
 
-judgement judge(comparison &c) {
+// The place where two files first differ, as one line for a judge that shows no more: the
+// line and byte, then what each file holds there, in display form.
+static std::string placed(const outcome &w);
+
+judgement judge(comparison &c, const rules &how) {
+  if (!how.exact) return judgetokens(c, how);
   judgement r;
   c.names = setlabels(c.path1, c.path2, "expected", "output");
   // The report is a few dozen lines at most, so it is kept whole until the verdict is known.
@@ -59,23 +64,17 @@ judgement judge(comparison &c) {
     r.message = std::string("Cannot read file ") + (r.where.unreadable == 1 ? c.path1 : c.path2) + ".";
   } else {
     r.v = r.where.differ ? DIFFERS : SAME;
+    if (r.v == DIFFERS) r.brief = placed(r.where);
   }
   return r;
 }
 
-// The display form again, with byte 127 escaped too: it alone is not printable ASCII.
-static std::string printable(const std::string &shown) {
-  std::string res;
-  for (char c : shown) res += c == '\x7f' ? std::string("\\7f") : std::string(1, c);
-  return res;
-}
-
-std::string placed(const outcome &w) {
+static std::string placed(const outcome &w) {
   std::string shared = before(w.near, w.byte - 1);
   char head[80];
   std::snprintf(head, sizeof head, "first difference at line %" PRId64 ", byte %" PRId64 ": ", w.line, w.byte);
-  return head + printable("expected \"" + shared + past(w.rest1, w.byte == 1) + "\", output \"" + shared +
-                          past(w.rest2, w.byte == 1) + "\"");
+  return head + ("expected \"" + shared + past(w.rest1, w.byte == 1) + "\", output \"" + shared +
+                 past(w.rest2, w.byte == 1) + "\"");
 }
 
 }  // namespace linecmp::engine

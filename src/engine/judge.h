@@ -8,10 +8,11 @@
 #include <string>
 
 #include "engine.h"
+#include "rules.h"
 
 namespace linecmp::engine {
 
-enum verdict { SAME, DIFFERS, FAILED };
+enum verdict { SAME, DIFFERS, PRESENTATION, FAILED };
 
 // The two files a judge compares, once opened: the answer and the team's output, with
 // their paths for messages.
@@ -28,22 +29,25 @@ bool openjudged(const char *answer, const char *output, judged &j, std::string &
 // What a judge found.
 struct judgement {
   verdict v = SAME;
-  // DIFFERS: the report exactly as "linecmp answer output expected output" prints it,
-  // then where they first differ and both lines around that byte. FAILED: the reason.
+  // The jury's message: for exact rules, the report exactly as "linecmp answer output
+  // expected output" prints it, then where the files first differ and both lines around
+  // that byte; for other rules, why the output is wrong, then both places. FAILED: the
+  // reason alone.
   std::string message;
-  outcome where;  // where the files first differ, when they do
+  // The reason and the place, in one line, for a judge that shows the admins no more.
+  std::string brief;
+  outcome where;  // exact rules: where the files first differ, when they do
 };
 
-// Compares the answer of j, labelled expected, with its output, labelled output, exactly.
-judgement judge(judged &j);
+// Judges the output of j against its answer by r, once both are open.
+judgement judge(judged &j, const rules &r);
 
 // The same on a comparison whose first file is the answer and second the output, set up
 // but for its labels.
-judgement judge(comparison &c);
+judgement judge(comparison &c, const rules &r);
 
-// The place where, as a line or two of printable ASCII for a judge that takes nothing
-// else: the line and byte, then what each file holds there, in display form.
-std::string placed(const outcome &where);
+// Judges by tokens, for rules that are not exact.
+judgement judgetokens(comparison &c, const rules &r);
 
 }  // namespace linecmp::engine
 

@@ -11,6 +11,7 @@
 #include "engine.h"
 #include "judge.h"
 #include "open.h"
+#include "rules.h"
 
 namespace linecmp {
 
@@ -132,8 +133,9 @@ result compare(const input &first, const input &second, std::string_view label1,
 
 judgement judge(std::string_view rules, const input &answer, const input &output,
                 const std::vector<std::string> &flags) {
-  if (rules != "checker" && rules != "cms-exact") throw judge_error("no such rules: " + std::string(rules));
-  if (!flags.empty()) throw judge_error(std::string(rules) + " takes no flags");
+  engine::rules how;
+  std::string why;
+  if (!engine::makerules(rules, flags, how, why)) throw judge_error(why);
   comparison c;
   c.k = &scanner();
   opened x, y;
@@ -141,10 +143,13 @@ judgement judge(std::string_view rules, const input &answer, const input &output
   open(output, name(output, "output"), c.b, y);
   c.path1 = x.name.c_str();
   c.path2 = y.name.c_str();
-  engine::judgement j = engine::judge(c);
+  engine::judgement j = engine::judge(c, how);
   readable(c, j.where, x, y);
+  if (j.v == engine::FAILED) throw judge_error(j.message);
   judgement r;
-  r.v = j.v == engine::SAME ? verdict::accepted : verdict::wrong_answer;
+  r.v = j.v == engine::SAME      ? verdict::accepted
+        : j.v == engine::DIFFERS ? verdict::wrong_answer
+                                 : verdict::presentation_error;
   r.message = j.message;
   return r;
 }

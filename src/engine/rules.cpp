@@ -1,0 +1,95 @@
+#include "rules.h"
+
+#include <cmath>
+
+#include "numbers.h"
+
+namespace linecmp::engine {
+
+namespace {
+
+// Reads a tolerance's value: a float in the format's own form, not negative. False when
+// there is none.
+bool tolerance(const std::string &text, double &v) {
+  numeral n;
+  for (unsigned char c : text) n.add(c);
+  if (text.empty() || !n.isfloat()) return false;
+  v = n.value();
+  return v >= 0 && std::isfinite(v);
+}
+
+// The validator's rules from its flags: tokens, any whitespace and any case by default.
+bool validator(const std::vector<std::string> &flags, rules &r, std::string &why) {
+  r.fold = true;
+  bool sensitive = false, spaced = false, both = false;
+  for (size_t i = 0; i < flags.size(); i++) {
+    const std::string &f = flags[i];
+    if (f == "case_sensitive") {
+      sensitive = true;
+    } else if (f == "space_change_sensitive") {
+      spaced = true;
+    } else if (f == "float_tolerance" || f == "float_absolute_tolerance" || f == "float_relative_tolerance") {
+      bool absolute = f != "float_relative_tolerance", relative = f != "float_absolute_tolerance";
+      if ((absolute && r.abs >= 0) || (relative && r.rel >= 0)) {
+        why = f == "float_tolerance" || both ? "float_tolerance cannot stand beside another tolerance"
+                                             : f + " is given twice";
+        return false;
+      }
+      double v = 0;
+      if (i + 1 >= flags.size()) {
+        why = f + " has no value: it takes a number, such as " + f + " 1e-6";
+        return false;
+      }
+      if (!tolerance(flags[++i], v)) {
+        why = f + " takes a number that is not negative, such as " + f + " 1e-6, not \"" + flags[i] + "\"";
+        return false;
+      }
+      if (absolute) r.abs = v;
+      if (relative) r.rel = v;
+      both = both || f == "float_tolerance";
+    } else {
+      why = "unknown flag \"" + f +
+            "\": the flags are case_sensitive, space_change_sensitive, float_tolerance, "
+            "float_absolute_tolerance and float_relative_tolerance";
+      return false;
+    }
+  }
+  r.fold = !sensitive;
+  if (spaced) r.space = spacing::exact;
+  if (r.abs >= 0 || r.rel >= 0) r.num = numbers::floats;
+  r.exact = sensitive && spaced && r.num == numbers::none;
+  return true;
+}
+
+}  // namespace
+
+bool makerules(std::string_view name, const std::vector<std::string> &flags, rules &r, std::string &why) {
+  r = rules();
+  r.name = std::string(name);
+  if (name == "validator") return validator(flags, r, why);
+  if (!flags.empty()) {
+    why = "linecmp-" + r.name + " takes no flags";
+    return false;
+  }
+  if (name == "checker" || name == "cms-exact") {
+    r.exact = true;
+  } else if (name == "cms") {
+    r.space = spacing::lines;
+  } else if (name == "wcmp" || name == "lcmp" || name == "ncmp" || name == "rcmp4" || name == "rcmp6" ||
+             name == "rcmp9") {
+    r.testlib = true;
+    if (name == "lcmp") r.space = spacing::lcmp;
+    if (name == "ncmp") r.num = numbers::integers;
+    if (name[0] == 'r') {
+      r.num = numbers::reals;
+      r.abs = (name == "rcmp4" ? 1e-4 : name == "rcmp6" ? 1e-6 : 1e-9) + 1e-15;
+    }
+  } else {
+    why = "no such rules: \"" + r.name + "\"; the rules are validator, checker, cms, cms-exact, wcmp, lcmp, ncmp, " +
+          "rcmp4, rcmp6 and rcmp9";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace linecmp::engine

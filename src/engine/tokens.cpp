@@ -1,0 +1,470 @@
+// Judging by tokens: an output and its answer read side by side as whitespace and tokens,
+// compared by a judge's rules, stopping at the first pair that decides the verdict.
+// Stretches where both files hold the same bytes are equal under every rule, so they are
+// skipped with the scan kernels; work token by token starts only where the bytes part.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "judge.h"
+#include "numbers.h"
+#include "rules.h"
+
+namespace linecmp::engine {
+
+namespace {
+
+// What a byte is under the rules: part of a token, whitespace, a line feed, or (testlib's
+// lcmp, for a carriage return) nothing at all.
+enum : uint8_t { TOKEN, SPACE, NEWLINE, DROPPED };
+
+struct classes {
+  uint8_t of[256];
+};
+
+// The classes of every byte under r.
+classes classify(const rules &r) {
+  classes c{};
+  const char *space = r.testlib && r.space != spacing::lcmp ? " \t\r" : " \t\r\v\f";
+  for (const char *s = space; *s; s++) c.of[static_cast<unsigned char>(*s)] = SPACE;
+  c.of['\n'] = NEWLINE;
+  if (r.space == spacing::lcmp) c.of['\r'] = DROPPED;
+  return c;
+}
+
+// Bytes of a token's start kept to show it: the display form shows fewer characters.
+constexpr size_t SHOWN = NEAR + 1;
+
+// Appends p[0, n) to res, keeping only its last NEAR bytes.
+void keeplast(std::string &res, const char *p, size_t n) {
+  if (n >= NEAR) {
+    res.assign(p + n - NEAR, NEAR);
+    return;
+  }
+  res.append(p, n);
+  if (res.size() > NEAR) res.erase(0, res.size() - NEAR);
+}
+
+// A place in a file, to show it: its line and the bytes before it on that line (col of
+// them, the last NEAR kept), and bytes from it on, up to the end of the line.
+struct spot {
+  int64_t line = 1, col = 0;
+  std::string near, rest;
+};
+
+// A file as read for judging: its reader, the class of each byte, and where it stands.
+struct reader {
+  src &f;
+  const kernels &k;
+  const classes &cls;
+  spot at;  // at.rest unused: the place is the next byte
+
+  bool more() { return engine::more(f); }
+  const char *here() const { return f.blk + f.pos; }
+  size_t left() const { return f.len - f.pos; }
+  uint8_t next() const { return cls.of[static_cast<unsigned char>(f.blk[f.pos])]; }
+
+  // Takes n bytes of the current block, keeping track of the line.
+  void skip(size_t n) {
+    const char *p = here();
+    size_t lines = n ? k.countlf(p, n) : 0;
+    if (lines) {
+      at.line += int64_t(lines);
+      const char *last = static_cast<const char *>(memrchr(p, '\n', n)) + 1;
+      at.col = p + n - last;
+      at.near.assign(last + (size_t(at.col) > NEAR ? size_t(at.col) - NEAR : 0), std::min(size_t(at.col), NEAR));
+    } else {
+      at.col += int64_t(n);
+      keeplast(at.near, p, n);
+    }
+    f.pos += n;
+  }
+
+  // How many bytes from here in the current block are of kind, or of the kinds below
+  // kind for whitespace (SPACE and NEWLINE, and DROPPED for lcmp); 0 at the end of the file.
+  size_t run(bool token) {
+    if (!more()) return 0;
+    const char *p = here();
+    size_t n = left(), i = 0;
+    if (token)
+      while (i < n && cls.of[static_cast<unsigned char>(p[i])] == TOKEN) i++;
+    else
+      while (i < n && cls.of[static_cast<unsigned char>(p[i])] != TOKEN) i++;
+    return i;
+  }
+
+  // Where it stands, with the rest of its line as far as the current block holds it.
+  spot place() {
+    spot s = at;
+    if (more()) {
+      const char *p = here();
+      size_t n = std::min(left(), SHOWN);
+      const char *lf = static_cast<const char *>(std::memchr(p, '\n', n));
+      s.rest.assign(p, lf ? size_t(lf - p) + 1 : n);
+    }
+    return s;
+  }
+};
+
+// A token as read: where it starts, its first bytes, its length and its number.
+struct token {
+  spot at;
+  int64_t length = 0;
+  numeral num;
+  bool none = true;  // there was no token: the file had ended
+};
+
+// What a run of whitespace held: where it starts, its line feeds, and (for lcmp) the first
+// line on which it holds a byte that testlib does not count as blank (a form feed or a
+// vertical tab), or 0.
+struct gap {
+  spot at;
+  int64_t lfs = 0, odd = 0;
+};
+
+// Reads a run of whitespace of r.
+gap space(reader &r) {
+  gap g;
+  g.at = r.place();
+  while (size_t n = r.run(false)) {
+    const char *p = r.here();
+    for (size_t i = 0; i < n; i++) {
+      if (p[i] == '\n') g.lfs++;
+      if (!g.odd && (p[i] == '\v' || p[i] == '\f')) g.odd = r.at.line + g.lfs;
+    }
+    r.skip(n);
+  }
+  return g;
+}
+
+// Reads two runs of whitespace that must be the same byte for byte; false where they
+// part, with the place in each.
+bool samespace(reader &a, reader &b, gap &ga, gap &gb) {
+  ga.at = a.place();
+  gb.at = b.place();
+  for (;;) {
+    size_t n = a.run(false), m = b.run(false);
+    if (n == 0 || m == 0) return n == m;
+    size_t k = std::min(n, m);
+    size_t d = a.k.firstdiff(a.here(), b.here(), k);
+    a.skip(d);
+    b.skip(d);
+    if (d < k) return false;
+  }
+}
+
+// Whether p[0, n) and q[0, n) are alike but for the case of ASCII letters.
+bool foldequal(const char *p, const char *q, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    unsigned char x = static_cast<unsigned char>(p[i]), y = static_cast<unsigned char>(q[i]);
+    if (x != y && !((x | 0x20) == (y | 0x20) && (x | 0x20) >= 'a' && (x | 0x20) <= 'z')) return false;
+  }
+  return true;
+}
+
+// Reads bytes into t: its head, length and number.
+void feed(token &t, const char *p, size_t n, bool numbers) {
+  if (t.at.rest.size() < SHOWN) t.at.rest.append(p, std::min(n, SHOWN - t.at.rest.size()));
+  t.length += int64_t(n);
+  if (numbers)
+    for (size_t i = 0; i < n; i++) t.num.add(static_cast<unsigned char>(p[i]));
+}
+
+// Skips a byte that lcmp drops, if the next one is.
+bool dropped(reader &r) {
+  if (!r.more() || r.next() != DROPPED) return false;
+  r.skip(1);
+  return true;
+}
+
+// Reads the rest of the token that r stands in into t; returns how many bytes it had.
+int64_t finish(reader &r, token &t, bool numbers) {
+  int64_t read = 0;
+  for (;;) {
+    while (dropped(r)) {
+    }
+    size_t n = r.run(true);
+    if (n == 0) return read;
+    feed(t, r.here(), n, numbers);
+    r.skip(n);
+    read += int64_t(n);
+  }
+}
+
+// Reads the next token of a and of b side by side (none at the end of a file); true when
+// they hold the same bytes, or the same but for case when fold.
+bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers) {
+  ta.at = a.at;
+  tb.at = b.at;
+  ta.none = !a.more();
+  tb.none = !b.more();
+  bool same = true;
+  for (;;) {
+    while (dropped(a) || dropped(b)) {
+    }
+    size_t n = a.run(true), m = b.run(true);
+    if (n == 0 || m == 0) break;
+    size_t k = std::min(n, m);
+    if (same) same = fold ? foldequal(a.here(), b.here(), k) : std::memcmp(a.here(), b.here(), k) == 0;
+    feed(ta, a.here(), k, numbers);
+    feed(tb, b.here(), k, numbers);
+    a.skip(k);
+    b.skip(k);
+  }
+  // One of them may go on: it is longer, so they differ.
+  if (finish(a, ta, numbers) + finish(b, tb, numbers) > 0) same = false;
+  // Show each token with what follows it on its line, as far as the block holds it.
+  for (auto [r, t] : {std::make_pair(&a, &ta), std::make_pair(&b, &tb)}) {
+    std::string &rest = t->at.rest;
+    if (rest.size() < SHOWN && !rest.empty() && rest.back() != '\n') rest += r->place().rest;
+    if (rest.size() > SHOWN) rest.resize(SHOWN);
+  }
+  return same;
+}
+
+// Skips the longest run of bytes the two files share, from a place where each stands
+// between tokens, to the last such place within it: equal bytes are equal tokens and
+// whitespace under every rule.
+void skipsame(reader &a, reader &b) {
+  while (a.more() && b.more()) {
+    const char *p = a.here();
+    size_t n = std::min(a.left(), b.left());
+    size_t d = a.k.firstdiff(p, b.here(), n);
+    // Back to just after the last whitespace before the difference.
+    size_t t = d;
+    while (t > 0 && a.cls.of[static_cast<unsigned char>(p[t - 1])] == TOKEN) t--;
+    a.skip(t);
+    b.skip(t);
+    if (t < n) return;
+  }
+}
+
+// How a verdict other than SAME is told: the reason, then both places, each under its
+// label with a mark beneath it.
+std::string told(const std::string &reason, const spot &answer, const spot &output) {
+  std::string text = reason + "\n";
+  for (auto [label, s] : {std::make_pair("expected", &answer), std::make_pair("output", &output)}) {
+    char head[96];
+    std::snprintf(head, sizeof head, "%8s line %" PRId64 ", byte %" PRId64 ": ", label, s->line, s->col + 1);
+    std::string shown = before(s->near, s->col);
+    text += head + shown + past(s->rest, s->col == 0) + "\n";
+    text += std::string(std::strlen(head) + shown.size(), ' ') + "^\n";
+  }
+  return text;
+}
+
+// A token as a reason names it: in display form, cut, between quotes.
+std::string named(const token &t) {
+  std::string s = t.at.rest.substr(0, size_t(std::min<int64_t>(t.length, int64_t(t.at.rest.size()))));
+  std::string shown;
+  size_t i = 0;
+  while (i < s.size() && shown.size() < CUT) shown += engine::shown(s[i++]);
+  if (i < size_t(t.length)) shown += "...";
+  return "\"" + shown + "\"";
+}
+
+// The tolerance of r, as a message gives it.
+std::string tolerance(const rules &r) {
+  if (r.num == numbers::reals) return figure(r.abs);
+  if (r.abs >= 0 && r.rel >= 0 && r.abs == r.rel) return figure(r.abs) + ", absolute or relative";
+  std::string s;
+  if (r.abs >= 0) s = "absolute " + figure(r.abs);
+  if (r.rel >= 0) s += (s.empty() ? "relative " : " or relative ") + figure(r.rel);
+  return s;
+}
+
+// A verdict, with its message and its one line for a judge's admins.
+judgement verdictof(verdict v, const std::string &reason, const spot &answer, const spot &output) {
+  judgement j;
+  j.v = v;
+  j.message = told(reason, answer, output);
+  char where[96];
+  std::snprintf(where, sizeof where,
+                " (output line %" PRId64 ", byte %" PRId64 "; answer line %" PRId64 ", byte %" PRId64 ")", output.line,
+                output.col + 1, answer.line, answer.col + 1);
+  j.brief = reason + where;
+  return j;
+}
+
+// n and a noun, plural unless n is 1.
+std::string plural(int64_t n, const std::string &noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
+
+// A judge error that the answer causes.
+judgement faulty(const std::string &reason) {
+  judgement j;
+  j.v = FAILED;
+  j.message = reason;
+  return j;
+}
+
+// How many tokens f has from here, and (for integers) the first that is not one, which
+// then ends the count.
+int64_t counted(reader &f, bool integers, token &bad) {
+  int64_t n = 0;
+  for (;;) {
+    space(f);
+    if (!f.more()) return n;
+    token t;
+    t.at = f.at;
+    t.none = false;
+    finish(f, t, integers);
+    n++;
+    if (integers && !t.num.isinteger()) {
+      bad = t;
+      return n;
+    }
+  }
+}
+
+// The verdict when one file has no more tokens; ga and gb are the runs of whitespace read
+// last, ta and tb the next tokens, one of which is none. pairs is how many pairs matched.
+judgement ending(const rules &r, reader &a, reader &b, const gap &ga, const gap &gb, token &ta, token &tb,
+                 int64_t pairs) {
+  bool outputleft = ta.none;  // the answer has ended; the output goes on with tb
+  if (r.space == spacing::lcmp && ta.none) {
+    // The answer's lines: its line feeds, and the text after the last one, if any.
+    int64_t lines = a.at.line - 1 + (a.at.col > 0 ? 1 : 0);
+    if (!tb.none && tb.at.line <= lines)
+      return verdictof(DIFFERS,
+                       "the output's line " + std::to_string(tb.at.line) + " goes on with " + named(tb) +
+                           " where the answer's has no more tokens",
+                       ta.at, tb.at);
+    if (!tb.none || (gb.odd && gb.odd > lines))
+      return verdictof(PRESENTATION, "extra information in the output file: the answer has " + plural(lines, "line"),
+                       ta.at, tb.none ? gb.at : tb.at);
+    return judgement();
+  }
+  if (r.num == numbers::integers) {
+    // Every integer of the answer is read, and must be one; the output's are counted.
+    token bad, unused;
+    if (!ta.none && !ta.num.isinteger()) bad = ta;
+    int64_t more1 = ta.none ? 0 : 1 + (bad.none ? counted(a, true, bad) : 0);
+    if (!bad.none) return faulty("the answer has " + named(bad) + " where an integer is needed");
+    int64_t more2 = tb.none ? 0 : 1 + counted(b, false, unused);
+    return verdictof(
+        DIFFERS,
+        "the answer has " + plural(pairs + more1, "integer") + " and the output " + std::to_string(pairs + more2),
+        ta.at, tb.at);
+  }
+  if (r.num == numbers::reals) {
+    if (!ta.none && !ta.num.isfloat()) return faulty("the answer has " + named(ta) + " where a number is needed");
+    return verdictof(PRESENTATION,
+                     outputleft ? "extra information in the output file: it goes on with " + named(tb)
+                                : "unexpected end of the output file: the answer goes on with " + named(ta),
+                     ta.at, tb.at);
+  }
+  (void)ga;
+  return verdictof(DIFFERS,
+                   outputleft ? "the output goes on with " + named(tb) + " where the answer has no more tokens"
+                              : "the output has no more tokens where the answer goes on with " + named(ta),
+                   ta.at, tb.at);
+}
+
+// The verdict on a pair of tokens read, which hold the same bytes (under the case rule)
+// when same.
+judgement decide(const rules &r, const token &ta, const token &tb, bool same) {
+  const numeral &x = ta.num, &y = tb.num;
+  switch (r.num) {
+    case numbers::none: break;
+    case numbers::floats:
+      if (!x.isfloat()) break;
+      if (!y.isfloat())
+        return verdictof(DIFFERS, "the output has " + named(tb) + " where the answer has the number " + named(ta),
+                         ta.at, tb.at);
+      if (same) return judgement();
+      {
+        double a = x.value(), s = y.value();
+        if (within(a, s, r.abs, r.rel)) return judgement();
+        double d = s > a ? s - a : a - s;
+        return verdictof(DIFFERS,
+                         "the output has " + named(tb) + " where the answer has " + named(ta) + ": off by " +
+                             figure(d) + " (relative " + figure(a == 0 ? d : d / (a < 0 ? -a : a)) +
+                             "), more than the tolerance, " + tolerance(r),
+                         ta.at, tb.at);
+      }
+    case numbers::integers:
+      if (!x.isinteger()) return faulty("the answer has " + named(ta) + " where an integer is needed");
+      if (!y.isinteger())
+        return verdictof(PRESENTATION, "the output has " + named(tb) + " where an integer is needed", ta.at, tb.at);
+      if (sameinteger(x, y)) return judgement();
+      return verdictof(DIFFERS, "the output has " + named(tb) + " where the answer has " + named(ta), ta.at, tb.at);
+    case numbers::reals:
+      if (!x.isfloat()) return faulty("the answer has " + named(ta) + " where a number is needed");
+      if (!y.isfloat())
+        return verdictof(PRESENTATION, "the output has " + named(tb) + " where a number is needed", ta.at, tb.at);
+      {
+        double a = x.value(), s = y.value();
+        if (nearby(a, s, r.abs)) return judgement();
+        return verdictof(DIFFERS,
+                         "the output has " + named(tb) + " where the answer has " + named(ta) + ": off by " +
+                             figure(s > a ? s - a : a - s) + ", more than the tolerance, " + tolerance(r),
+                         ta.at, tb.at);
+      }
+  }
+  if (same) return judgement();
+  return verdictof(DIFFERS, "the output has " + named(tb) + " where the answer has " + named(ta), ta.at, tb.at);
+}
+
+// Why two runs of whitespace, one in each file, do not agree under r.
+std::string apart(const rules &r, const gap &ga, const gap &gb) {
+  if (r.space == spacing::exact) return "the output's whitespace differs from the answer's";
+  std::string line = "the output's line " + std::to_string(gb.at.line);
+  if (gb.lfs == 0) return line + " goes on where the answer's ends";
+  if (ga.lfs == 0) return line + " ends where the answer's goes on";
+  return "the output has " + plural(gb.lfs, "line break") + " here where the answer has " + std::to_string(ga.lfs);
+}
+
+}  // namespace
+
+judgement judgetokens(comparison &c, const rules &r) {
+  classes cls = classify(r);
+  reader a{c.a, *c.k, cls, {}}, b{c.b, *c.k, cls, {}};
+  bool numbers = r.num != numbers::none;
+  // Equal bytes make equal tokens, but testlib's numbers must each be checked.
+  bool skippable = r.num == numbers::none || r.num == numbers::floats;
+  int64_t pairs = 0;
+  judgement j;
+  for (;;) {
+    if (skippable) skipsame(a, b);
+    gap ga, gb;
+    if (r.space == spacing::exact) {
+      if (!samespace(a, b, ga, gb)) {
+        j = verdictof(DIFFERS, apart(r, ga, gb), a.place(), b.place());
+        break;
+      }
+    } else {
+      ga = space(a);
+      gb = space(b);
+    }
+    token ta, tb;
+    bool ended = !a.more() || !b.more();
+    if (!ended && (r.space == spacing::lines || r.space == spacing::lcmp) && ga.lfs != gb.lfs) {
+      j = verdictof(DIFFERS, apart(r, ga, gb), ga.at, gb.at);
+      break;
+    }
+    bool same = pair(a, b, ta, tb, r.fold, numbers);
+    if (ended) {
+      if (ta.none && tb.none) {
+        if (r.space == spacing::lcmp) j = ending(r, a, b, ga, gb, ta, tb, pairs);
+        break;
+      }
+      j = ending(r, a, b, ga, gb, ta, tb, pairs);
+      break;
+    }
+    j = decide(r, ta, tb, same);
+    if (j.v != SAME) break;
+    pairs++;
+  }
+  // What was read before a read error decides nothing.
+  if (c.a.bad || c.b.bad) {
+    j = judgement();
+    j.v = FAILED;
+    j.message = std::string("Cannot read file ") + (c.a.bad ? c.path1 : c.path2) + ".";
+    j.where.unreadable = c.a.bad ? 1 : 2;
+  }
+  return j;
+}
+
+}  // namespace linecmp::engine
