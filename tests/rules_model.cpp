@@ -148,6 +148,10 @@ verdict validator(const strings &flags, std::string_view answer, std::string_vie
     int r = both([&](auto zero) {
       using T = decltype(zero);
       T x = num<T>(a[i]), s = num<T>(o[i]), d = std::fabs(s - x);
+      // Open case: a number beyond the range reads as an infinity, equal to itself only
+      // (where IEEE arithmetic gives inf - inf = NaN, and takes any number as within a
+      // relative tolerance of an infinite answer).
+      if (std::isinf(x) || std::isinf(s)) return x == s;
       return (!abs.empty() && d <= num<T>(abs)) || (!rel.empty() && d <= num<T>(rel) * std::fabs(x));
     });
     if (r == 0) return verdict::wrong_answer;
@@ -166,13 +170,13 @@ verdict whitediff(std::string_view answer, std::string_view output) {
   return verdict::accepted;
 }
 
-// testlib's lcmp. A CR ends a line only before a LF and is dropped anywhere else, so
-// every CR goes; the empty text after a final LF is no line.
+// testlib's lcmp. The empty text after a final LF is no line (but a lone CR there is
+// one, which reads as empty); a CR ends a line only before a LF and is dropped anywhere
+// else, so every CR goes.
 strings lines(std::string_view s) {
-  std::string t;
-  std::copy_if(s.begin(), s.end(), std::back_inserter(t), [](char c) { return c != '\r'; });
-  strings l = pieces(t, '\n');
+  strings l = pieces(s, '\n');
   if (l.back().empty()) l.pop_back();
+  for (std::string &line : l) line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
   return l;
 }
 
@@ -185,20 +189,23 @@ verdict lcmp(std::string_view answer, std::string_view output) {
   return verdict::accepted;
 }
 
-// testlib's ncmp. Both sequences are read whole, so a token that is not an integer
-// anywhere in the output is a presentation error, even past the answer's length.
+// testlib's ncmp. Open case: pairs are compared in order, the first that differs or is
+// not an integer deciding; the output's tokens past the answer's are read as integers
+// too, to count them, so one that is not is a presentation error.
 verdict ncmp(std::string_view answer, std::string_view output) {
   strings a = split(answer, testspace), o = split(output, testspace);
+  // Open case: the answer is checked whole (see rcmp).
   if (!std::all_of(a.begin(), a.end(), [](auto &t) { return isint(t); })) throw fault{};
-  if (!std::all_of(o.begin(), o.end(), [](auto &t) { return isint(t); })) return verdict::presentation_error;
-  if (a.size() != o.size()) return verdict::wrong_answer;
-  for (size_t i = 0; i < a.size(); i++)
-    if (std::stoll(a[i]) != std::stoll(o[i])) return verdict::wrong_answer;
-  return verdict::accepted;
+  for (size_t i = 0; i < o.size(); i++) {
+    if (!isint(o[i])) return verdict::presentation_error;
+    if (i < a.size() && std::stoll(a[i]) != std::stoll(o[i])) return verdict::wrong_answer;
+  }
+  return a.size() == o.size() ? verdict::accepted : verdict::wrong_answer;
 }
 
-// testlib's rcmp4, rcmp6 and rcmp9, token by token. A double that overflows reads as
-// strtod gives it, an infinity.
+// testlib's rcmp4, rcmp6 and rcmp9, token by token. Each number is what strtod reads
+// (one that overflows is an infinity, which by the bounds below equals itself only);
+// long double serves only for the arithmetic.
 verdict rcmp(int digits, std::string_view answer, std::string_view output, bool &unsure) {
   strings a = split(answer, testspace), o = split(output, testspace);
   // Open case: the answer is checked whole, so a faulty answer is a judge error whatever
@@ -208,7 +215,7 @@ verdict rcmp(int digits, std::string_view answer, std::string_view output, bool 
     if (i >= o.size() || !isdouble(o[i])) return verdict::presentation_error;
     int r = both([&](auto zero) {
       using T = decltype(zero);
-      T eps = num<T>("1e-" + std::to_string(digits)) + num<T>("1e-15"), x = num<T>(a[i]), s = num<T>(o[i]);
+      T eps = num<T>("1e-" + std::to_string(digits)) + num<T>("1e-15"), x = num<double>(a[i]), s = num<double>(o[i]);
       T lo = std::min(x * (1 - eps), x * (1 + eps)), hi = std::max(x * (1 - eps), x * (1 + eps));
       return std::fabs(s - x) <= eps || (lo <= s && s <= hi);
     });
