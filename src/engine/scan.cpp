@@ -105,12 +105,12 @@ const kernels *best() { return &portable; }
 
 }  // namespace
 
-const kernels portable = {"portable", firstdiff_chunks, countlf_lanes, aligned<words>, shifted<words>};
+const kernels portable = {"portable", firstdiff_chunks, countlf_lanes, aligned<words>, shifted<words>, tokens_portable};
 
 #if defined(__x86_64__)
 // The line-feed count stays the byte-lane loop, which the compiler already turns into
 // SSE2; without the popcnt instruction, which SSE2 machines may lack, masks count slower.
-const kernels sse2 = {"sse2", firstdiff<xmm>, countlf_lanes, aligned<xmm>, shifted<xmm>};
+const kernels sse2 = {"sse2", firstdiff<xmm>, countlf_lanes, aligned<xmm>, shifted<xmm>, tokens_sse2};
 const kernels *const versions[] = {&portable, &sse2, &avx2, &avx512, nullptr};
 #else
 const kernels *const versions[] = {&portable, nullptr};

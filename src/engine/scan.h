@@ -17,6 +17,28 @@ struct tally {
   int64_t differ = 0;           // of those, the pairs whose lines differ
 };
 
+// How the token kernel reads bytes, set from a judge's rules.
+struct tokenrules {
+  enum : uint8_t { PACKAGE, TESTLIB, LCMP };  // whitespace: 9-13 and 32; 9, 10, 13, 32; lcmp's
+  enum : uint8_t { FREE, EXACT, LINES };      // what whitespace must agree: nothing, bytes, line feeds
+  enum : uint8_t { NONE, FLOATS, INTEGERS, REALS };
+  uint8_t white = PACKAGE, space = FREE, num = NONE;
+  bool fold = false;  // ASCII letters of either case are equal
+  // Numbers that agree in their first krel significant digits, or whose difference is
+  // below ten to the xabs at their first differing digit, are within the tolerance (see
+  // tokens.cpp); INT32_MAX when the rules have no such tolerance.
+  int32_t krel = INT32_MAX, xabs = INT32_MIN;
+};
+
+// What a pass of the token kernel found. Both spans start between tokens, and it stops
+// between tokens: where a pair needs a closer look (stuck), or where either span has no
+// whole token left.
+struct tokentally {
+  size_t used1 = 0, used2 = 0;  // bytes consumed from each span
+  int64_t pairs = 0;            // pairs of tokens consumed
+  bool stuck = false;
+};
+
 // One version of the kernels.
 struct kernels {
   const char *name;
@@ -31,7 +53,18 @@ struct kernels {
   // where either span has no whole line left, or after a run of pairs of equal lengths,
   // where aligned() does better.
   tally (*shifted)(const char *p, size_t n, const char *q, size_t m);
+  // Pairs the tokens of p[0, n) and q[0, m) under r while each pair is plainly alike:
+  // the same bytes (or alike but for case when r.fold, or close numbers by their digits)
+  // with whitespace between them that r lets pass.
+  tokentally (*tokens)(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
 };
+
+// The token kernel of each version, in files of their own.
+tokentally tokens_portable(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
+#if defined(__x86_64__)
+tokentally tokens_sse2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
+tokentally tokens_avx2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
+#endif
 
 extern const kernels portable;
 #if defined(__x86_64__)

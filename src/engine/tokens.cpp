@@ -4,6 +4,8 @@
 // skipped with the scan kernels; work token by token starts only where the bytes part.
 #include <algorithm>
 #include <cinttypes>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -416,6 +418,36 @@ std::string apart(const rules &r, const gap &ga, const gap &gb) {
   return "the output has " + plural(gb.lfs, "line break") + " here where the answer has " + std::to_string(ga.lfs);
 }
 
+// The token kernel's reading of r. A number that agrees with the answer's in its first k
+// significant digits, of the same place E (the value is 0.d1d2... times ten to the E),
+// differs from it by less than 10^(E-k), and once both are rounded to doubles, by at most
+// 1.25 * 10^(E-k) for k <= 15 (each rounding errs by 2^-53 of a value below 10^E, and the
+// subtraction is exact, the two lying within a factor of two). The answer's value is at
+// least 10^(E-1). So it is within an absolute tolerance when 1.25 * 10^(E-k) <= abs,
+// that is E - k <= xabs, and within a relative one when 1.25 * 10^(1-k) <= rel, that is
+// k >= krel; each is tested with a margin of a millionth.
+tokenrules kernelrules(const rules &r) {
+  tokenrules t;
+  t.white = r.space == spacing::lcmp ? tokenrules::LCMP : r.testlib ? tokenrules::TESTLIB : tokenrules::PACKAGE;
+  t.space = r.space == spacing::free    ? tokenrules::FREE
+            : r.space == spacing::exact ? tokenrules::EXACT
+                                        : tokenrules::LINES;
+  t.fold = r.fold;
+  t.num = r.num == numbers::none       ? tokenrules::NONE
+          : r.num == numbers::floats   ? tokenrules::FLOATS
+          : r.num == numbers::integers ? tokenrules::INTEGERS
+                                       : tokenrules::REALS;
+  // testlib's rcmp takes eps as either bound alike.
+  double abs = r.abs, rel = r.num == numbers::reals ? r.abs : r.rel;
+  if (rel > 0)
+    for (int k = 1; k <= 15 && t.krel == INT32_MAX; k++)
+      if (1.25L * powl(10.0L, 1 - k) <= rel * (1 - 1e-6L)) t.krel = k;
+  if (abs > 0)
+    for (int x = 400; x >= -400 && t.xabs == INT32_MIN; x--)
+      if (1.25L * powl(10.0L, x) <= abs * (1 - 1e-6L)) t.xabs = x;
+  return t;
+}
+
 }  // namespace
 
 judgement judgetokens(comparison &c, const rules &r) {
@@ -424,10 +456,19 @@ judgement judgetokens(comparison &c, const rules &r) {
   bool numbers = r.num != numbers::none;
   // Equal bytes make equal tokens, but testlib's numbers must each be checked.
   bool skippable = r.num == numbers::none || r.num == numbers::floats;
+  tokenrules kr = kernelrules(r);
   int64_t pairs = 0;
   judgement j;
   for (;;) {
     if (skippable) skipsame(a, b);
+    // Pairs that are plainly alike go by in bulk; the pair that stops the kernel, or runs
+    // past the blocks, is read below.
+    if (a.more() && b.more()) {
+      tokentally t = c.k->tokens(a.here(), a.left(), b.here(), b.left(), kr);
+      a.skip(t.used1);
+      b.skip(t.used2);
+      pairs += t.pairs;
+    }
     gap ga, gb;
     if (r.space == spacing::exact) {
       if (!samespace(a, b, ga, gb)) {

@@ -1,0 +1,287 @@
+// The body of the token kernel, written once over 64-byte masks; each version includes it
+// once, inside a namespace of its own, after the standard headers and scan.h, with its own
+// mask maker T:
+//   T::ws(p, white)  bit i set when p[i] is whitespace of that kind (lcmp's counts a
+//                    carriage return, which the caller must look at itself)
+//   T::eq(p, c)      bit i set when p[i] == c
+//   T::ne(p, q)      bit i set when p[i] != q[i]
+// It has no include guard: a program built from one file holds it once per version.
+
+// The low k bits, for k <= 64.
+inline uint64_t lowbits(size_t k) { return k >= 64 ? ~0ULL : (1ULL << k) - 1; }
+
+// Whether p[0, n) and q[0, n) are alike but for the case of ASCII letters.
+inline bool foldsame(const char *p, const char *q, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    unsigned x = static_cast<unsigned char>(p[i]) | 0x20u, y = static_cast<unsigned char>(q[i]) | 0x20u;
+    if (p[i] != q[i] && !(x == y && x >= 'a' && x <= 'z')) return false;
+  }
+  return true;
+}
+
+// What a token is as a number, by its digits: whether it is a plain decimal (an optional
+// sign, digits and at most one point, no exponent), where its first digit other than zero
+// is (or n), and how many digits it has before the point from there on (negative: how
+// many zeros after the point come before it).
+struct digits {
+  bool plain = false;
+  size_t first = 0;
+  int64_t place = 0;
+};
+
+inline digits readdigits(const char *p, size_t n) {
+  digits d;
+  size_t i = n > 0 && (p[0] == '-' || p[0] == '+') ? 1 : 0, point = n, first = n, count = 0;
+  for (; i < n; i++) {
+    char c = p[i];
+    if (c >= '0' && c <= '9') {
+      count++;
+      if (first == n && c != '0') first = i;
+    } else if (c == '.' && point == n) {
+      point = i;
+    } else {
+      return d;
+    }
+  }
+  d.plain = count > 0;
+  d.first = first;
+  d.place = first == n ? 0 : point > first ? int64_t(point - first) : -int64_t(first - point - 1);
+  return d;
+}
+
+// Whether the numbers a and s, which differ, are within r's tolerance by their digits
+// alone: both plain decimals of one sign and place that agree in their first k significant
+// digits, so that they differ by less than ten to the place - k (see tokens.cpp for why
+// krel and xabs are safe bounds). False when the digits cannot tell.
+inline bool closeby(const char *a, size_t la, const char *s, size_t ls, const tokenrules &r, bool wide) {
+  size_t d = 0, first = 0, pa = la, ps = ls;
+#if defined(__SSE2__)
+  if (wide && la <= 16 && ls <= 16) {
+    // Sixteen bytes of each at once: their digits, points and differences as bit masks.
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a));
+    __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
+    auto mask = [](__m128i v) { return unsigned(_mm_movemask_epi8(v)); };
+    auto digit = [&](__m128i v) {
+      __m128i z = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+      return mask(_mm_cmpeq_epi8(_mm_min_epu8(z, _mm_set1_epi8(9)), z));
+    };
+    unsigned ta = (1u << la) - 1, ts = (1u << ls) - 1;
+    unsigned sign = a[0] == '-' || a[0] == '+' ? 1 : 0;  // the same in s when first < d
+    unsigned dx = digit(x) & ta, dy = digit(y) & ts;
+    unsigned px = mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('.'))) & ta;
+    unsigned py = mask(_mm_cmpeq_epi8(y, _mm_set1_epi8('.'))) & ts;
+    if ((ta & ~(dx | px | sign)) || (ts & ~(dy | py | sign)) || (px & (px - 1)) || (py & (py - 1)) || !dx || !dy)
+      return false;
+    unsigned nz = dx & ~mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('0')));
+    unsigned ne = ~mask(_mm_cmpeq_epi8(x, y)) | 1u << 16;
+    d = std::min<size_t>({size_t(__builtin_ctz(ne)), la, ls});
+    if (!nz) return false;
+    first = size_t(__builtin_ctz(nz));
+    if (px) pa = size_t(__builtin_ctz(px));
+    if (py) ps = size_t(__builtin_ctz(py));
+  } else
+#endif
+  {
+    (void)wide;
+    size_t n = la < ls ? la : ls;
+    while (d < n && a[d] == s[d]) d++;
+    digits x = readdigits(a, la), y = readdigits(s, ls);
+    if (!x.plain || !y.plain || x.first != y.first) return false;
+    first = x.first;
+    const char *dot = static_cast<const char *>(std::memchr(a, '.', la));
+    if (dot) pa = size_t(dot - a);
+    dot = static_cast<const char *>(std::memchr(s, '.', ls));
+    if (dot) ps = size_t(dot - s);
+  }
+  if (first >= d) return false;
+  // The place: digits from the first significant one to the point, or minus the zeros
+  // between the point and it.
+  int64_t placea = pa > first ? int64_t(pa - first) : -int64_t(first - pa - 1);
+  int64_t places = ps > first ? int64_t(ps - first) : -int64_t(first - ps - 1);
+  if (placea != places) return false;
+  int64_t k = int64_t(d - first) - (pa > first && pa < d ? 1 : 0);
+  return k <= 15 && (k >= r.krel || placea - k <= r.xabs);
+}
+
+// Whether p[0, n) and q[0, n) hold the same bytes; wide when 16 bytes can be read at each.
+inline bool samebytes(const char *p, const char *q, size_t n, bool wide) {
+  if (!wide || n > 16) return std::memcmp(p, q, n) == 0;
+  uint64_t x[2], y[2];
+  std::memcpy(x, p, 16);
+  std::memcpy(y, q, 16);
+  uint64_t keep0 = n >= 8 ? ~0ULL : (1ULL << (8 * n)) - 1, keep1 = n <= 8    ? 0
+                                                                   : n >= 16 ? ~0ULL
+                                                                             : (1ULL << (8 * (n - 8))) - 1;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  keep0 = __builtin_bswap64(keep0);
+  keep1 = __builtin_bswap64(keep1);
+#endif
+  return (((x[0] ^ y[0]) & keep0) | ((x[1] ^ y[1]) & keep1)) == 0;
+}
+
+// Whether a token of testlib's ncmp is an integer: an optional "-" and digits, with no
+// leading zero, no "-0", within 64 bits.
+inline bool integer(const char *p, size_t n) {
+  size_t i = n > 0 && p[0] == '-' ? 1 : 0;
+  if (i == n || n - i > 19 || (p[i] == '0' && (n - i > 1 || i == 1))) return false;
+  for (size_t k = i; k < n; k++)
+    if (p[k] < '0' || p[k] > '9') return false;
+  return n - i < 19 || std::memcmp(p + i, i ? "9223372036854775808" : "9223372036854775807", 19) <= 0;
+}
+
+// Whether a token of testlib's rcmp is plainly a double (digits with at most one point and
+// a leading sign); one with an exponent is left to the caller, which reads it whole.
+inline bool plainreal(const char *p, size_t n) { return readdigits(p, n).plain; }
+
+// Whether the answer token a and the output token s are plainly alike under r: the same
+// bytes, alike but for case, or numbers close by their digits; testlib's numbers must also
+// each be one. wide: 16 bytes can be read from each; differ: they are known to differ.
+inline bool alike(const char *a, size_t la, const char *s, size_t ls, const tokenrules &r, bool wide, bool differ) {
+  bool same = !differ && la == ls && samebytes(a, s, la, wide);
+  switch (r.num) {
+    case tokenrules::INTEGERS: return same && integer(a, la);
+    case tokenrules::REALS: return plainreal(a, la) && (same || (plainreal(s, ls) && closeby(a, la, s, ls, r, wide)));
+    case tokenrules::FLOATS:
+      if (same || (la == ls && r.fold && foldsame(a, s, la))) return true;
+      return closeby(a, la, s, ls, r, wide);
+    default: return same || (la == ls && r.fold && foldsame(a, s, la));
+  }
+}
+
+// Whether two runs of whitespace, p[0, n) and q[0, m), let the tokens around them pass.
+inline bool gapalike(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
+  if (r.space == tokenrules::EXACT) return n == m && std::memcmp(p, q, n) == 0;
+  if (r.space == tokenrules::LINES) return std::count(p, p + n, '\n') == std::count(q, q + m, '\n');
+  return true;
+}
+
+// The tokens of a span, listed a few words at a time: where each starts and ends. Only
+// whole tokens are listed, those followed by whitespace within the span's whole words.
+template <class T>
+struct tokenlist {
+  static constexpr size_t WORDS = 8;  // words listed per refill
+  const char *p;
+  size_t n, scanned;  // the tokens of p[0, scanned) have been listed
+  bool open = false;  // a token runs on past scanned, from opened
+  bool white = true;  // the byte before scanned is whitespace, or the span's start
+  size_t opened = 0;
+  size_t start[WORDS * 32 + 1], end[WORDS * 32 + 1];
+  size_t have = 0, used = 0;  // tokens listed, and paired
+  uint8_t kind;
+  bool cr = false;  // lcmp's: a carriage return was met, where the list stops
+
+  // start and end are written before they are read.
+  // cppcheck-suppress uninitMemberVar
+  tokenlist(const char *s, size_t len, size_t from, uint8_t k) : p(s), n(len), scanned(from), kind(k) {}
+
+  // Lists the tokens of the next words, once all listed are paired; false when there are
+  // no more whole words (or a carriage return for lcmp).
+  bool refill() {
+    have = used = 0;
+    while (have == 0) {
+      if (cr || scanned + 64 > n) return false;
+      for (size_t w = 0; w < WORDS && scanned + 64 <= n; w++, scanned += 64) {
+        if (kind == tokenrules::LCMP && T::eq(p + scanned, '\r')) {
+          cr = true;
+          break;
+        }
+        uint64_t ws = T::ws(p + scanned, kind);
+        // A token starts where whitespace gives way, and ends where it comes back.
+        uint64_t before = ws << 1 | (white ? 1 : 0);
+        uint64_t starts = ~ws & before, ends = ws & ~before;
+        if (open && ends) {
+          start[have] = opened;
+          end[have++] = scanned + size_t(__builtin_ctzll(ends));
+          ends &= ends - 1;
+          open = false;
+        }
+        for (; starts; starts &= starts - 1) {
+          size_t s = scanned + size_t(__builtin_ctzll(starts));
+          if (!ends) {
+            opened = s;
+            open = true;
+            break;
+          }
+          start[have] = s;
+          end[have++] = scanned + size_t(__builtin_ctzll(ends));
+          ends &= ends - 1;
+        }
+        white = ws >> 63;
+      }
+    }
+    return true;
+  }
+};
+
+// Bytes of pairs in a row at the same offsets in both spans after which the listing hands
+// back to the windows, which take such stretches whole.
+constexpr size_t REALIGN = 256;
+
+template <class T>
+tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
+  tokentally t;
+  size_t i = 0, j = 0;  // places between tokens, up to which the pairs are alike
+  for (;;) {
+    // Windows of 64 bytes whose whitespace falls alike: only the tokens holding a
+    // difference need a look.
+    while (i + 64 <= n && j + 64 <= m) {
+      const char *x = p + i, *y = q + j;
+      uint64_t wa = T::ws(x, r.white), wb = T::ws(y, r.white);
+      if (wa != wb || wa == 0) break;
+      if (r.white == tokenrules::LCMP && (T::eq(x, '\r') | T::eq(y, '\r'))) break;
+      size_t cut = 64 - size_t(__builtin_clzll(wa));  // through the last whitespace
+      uint64_t within = lowbits(cut), ne = T::ne(x, y) & within;
+      if (r.space == tokenrules::LINES && (T::eq(x, '\n') ^ T::eq(y, '\n')) & within) break;
+      if (r.space == tokenrules::EXACT && (ne & wa)) break;
+      // Each token that holds a difference, or whose number must be checked.
+      uint64_t starts = ~wa & (wa << 1 | 1) & within;
+      uint64_t look = r.num == tokenrules::INTEGERS || r.num == tokenrules::REALS ? starts : ne & ~wa;
+      while (look) {
+        size_t b = size_t(__builtin_ctzll(look));
+        uint64_t below = wa & lowbits(b);
+        size_t s = below ? 64 - size_t(__builtin_clzll(below)) : 0;
+        size_t e = size_t(__builtin_ctzll(wa & ~lowbits(b)));
+        bool wide = i + s + 16 <= n && j + s + 16 <= m;
+        if (!alike(x + s, e - s, y + s, e - s, r, wide, (ne & lowbits(e) & ~lowbits(s)) != 0)) {
+          t.used1 = i + s;
+          t.used2 = j + s;
+          t.pairs += __builtin_popcountll(starts & lowbits(s));
+          t.stuck = true;
+          return t;
+        }
+        look &= ~lowbits(e);
+      }
+      t.pairs += __builtin_popcountll(starts);
+      i += cut;
+      j += cut;
+    }
+    // Elsewhere the tokens are listed and paired one by one, until their whitespace may
+    // fall alike again.
+    tokenlist<T> a(p, n, i, r.white), b(q, m, j, r.white);
+    size_t alikelen = 0;
+    bool more = true;
+    while (more && alikelen < REALIGN) {
+      more = (a.used < a.have || a.refill()) && (b.used < b.have || b.refill());
+      while (more && a.used < a.have && b.used < b.have) {
+        size_t s1 = a.start[a.used], e1 = a.end[a.used], s2 = b.start[b.used], e2 = b.end[b.used];
+        bool wide = s1 + 16 <= n && s2 + 16 <= m;
+        if (!gapalike(p + i, s1 - i, q + j, s2 - j, r) || !alike(p + s1, e1 - s1, q + s2, e2 - s2, r, wide, false)) {
+          t.used1 = i;
+          t.used2 = j;
+          t.stuck = true;
+          return t;
+        }
+        alikelen = e1 - s1 == e2 - s2 && s1 - i == s2 - j ? alikelen + (e1 - i) : 0;
+        i = e1;
+        j = e2;
+        t.pairs++;
+        a.used++;
+        b.used++;
+      }
+    }
+    if (!more || i + 64 > n || j + 64 > m) break;
+  }
+  t.used1 = i;
+  t.used2 = j;
+  return t;
+}
