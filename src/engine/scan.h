@@ -64,6 +64,7 @@ tokentally tokens_portable(const char *p, size_t n, const char *q, size_t m, con
 #if defined(__x86_64__)
 tokentally tokens_sse2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
 tokentally tokens_avx2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
+tokentally tokens_avx512(const char *p, size_t n, const char *q, size_t m, const tokenrules &r);
 #endif
 
 extern const kernels portable;

@@ -18,8 +18,22 @@ bool white(unsigned char c, uint8_t kind) {
   return kind != tokenrules::TESTLIB && (c == '\v' || c == '\f');
 }
 
+// Writes the bytes of p[0, 64) kept, as squeeze() does, a byte at a time.
+size_t squeezebytes(const char *p, uint64_t keep, uint64_t ws, bool fold, char *out) {
+  size_t k = 0;
+  for (; keep; keep &= keep - 1) {
+    int at = __builtin_ctzll(keep);
+    unsigned char c = static_cast<unsigned char>(p[at]);
+    out[k++] = ws >> at & 1 ? ' ' : fold && c >= 'A' && c <= 'Z' ? char(c | 0x20) : char(c);
+  }
+  return k;
+}
+
 // Masks a byte at a time, for any machine; bit i always stands for byte i.
 struct bytewise {
+  static size_t squeeze(const char *p, uint64_t keep, uint64_t ws, bool fold, char *out) {
+    return squeezebytes(p, keep, ws, fold, out);
+  }
   static uint64_t ws(const char *p, uint8_t kind) {
     uint64_t m = 0;
     for (size_t i = 0; i < 64; i++) m |= uint64_t(white(static_cast<unsigned char>(p[i]), kind)) << i;
@@ -51,6 +65,9 @@ tokentally tokens_portable(const char *p, size_t n, const char *q, size_t m, con
 namespace {
 
 struct xmmtokens {
+  static size_t squeeze(const char *p, uint64_t keep, uint64_t ws, bool fold, char *out) {
+    return squeezebytes(p, keep, ws, fold, out);
+  }
   static __m128i at(const char *p, int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p) + k); }
   static uint64_t bits(__m128i v, int k) { return uint64_t(uint16_t(_mm_movemask_epi8(v))) << (16 * k); }
   static uint64_t ws(const char *p, uint8_t kind) {

@@ -5,6 +5,10 @@
 //                    carriage return, which the caller must look at itself)
 //   T::eq(p, c)      bit i set when p[i] == c
 //   T::ne(p, q)      bit i set when p[i] != q[i]
+//   T::squeeze(p, keep, ws, fold, out)  writes the bytes of p[0, 64) whose bits are
+//                    set in keep to out, each one set in ws as a space and, when fold,
+//                    each ASCII capital as its small letter; returns how many. out has
+//                    room for 64 bytes past them.
 // It has no include guard: a program built from one file holds it once per version.
 
 // The low k bits, for k <= 64.
@@ -106,17 +110,24 @@ inline bool closeby(const char *a, size_t la, const char *s, size_t ls, const to
 // Whether p[0, n) and q[0, n) hold the same bytes; wide when 16 bytes can be read at each.
 inline bool samebytes(const char *p, const char *q, size_t n, bool wide) {
   if (!wide || n > 16) return std::memcmp(p, q, n) == 0;
+#if defined(__SSE2__)
+  __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+  return ((unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))) | ~0u << n) & 0xffff) == 0xffff;
+#else
   uint64_t x[2], y[2];
   std::memcpy(x, p, 16);
   std::memcpy(y, q, 16);
-  uint64_t keep0 = n >= 8 ? ~0ULL : (1ULL << (8 * n)) - 1, keep1 = n <= 8    ? 0
-                                                                   : n >= 16 ? ~0ULL
-                                                                             : (1ULL << (8 * (n - 8))) - 1;
+  // The bytes of each word past n, which may differ.
+  uint64_t keep0 = n >= 8 ? ~0ULL : (1ULL << (8 * n)) - 1, keep1 = n >= 16  ? ~0ULL
+                                                                   : n <= 8 ? 0
+                                                                            : (1ULL << (8 * (n - 8))) - 1;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   keep0 = __builtin_bswap64(keep0);
   keep1 = __builtin_bswap64(keep1);
 #endif
   return (((x[0] ^ y[0]) & keep0) | ((x[1] ^ y[1]) & keep1)) == 0;
+#endif
 }
 
 // Whether a token of testlib's ncmp is an integer: an optional "-" and digits, with no
@@ -217,6 +228,72 @@ struct tokenlist {
 // back to the windows, which take such stretches whole.
 constexpr size_t REALIGN = 256;
 
+// Words squeezed per round: a round ends at the last token both squeezed forms hold.
+constexpr size_t SQUEEZED = 64;
+
+// A span squeezed: its tokens' bytes (folded when the rules fold case) with one space
+// between two tokens, from a place between tokens, so that two spans whose tokens are
+// alike under rules with free whitespace and no numbers squeeze to the same bytes.
+template <class T>
+struct squeezed {
+  char out[SQUEEZED * 64 + 64];
+  uint64_t keep[SQUEEZED];
+  size_t after[SQUEEZED];  // bytes squeezed through each word
+  size_t words = 0, size = 0;
+
+  // out, keep and after are written before they are read.
+  // cppcheck-suppress uninitMemberVar
+  squeezed(const char *p, size_t n, uint8_t white, bool fold) {
+    uint64_t before = 1;  // the place squeezed from counts as whitespace
+    for (; words < SQUEEZED && 64 * (words + 1) <= n; words++) {
+      const char *x = p + 64 * words;
+      uint64_t ws = T::ws(x, white);
+      // Tokens, and the first byte of each run of whitespace after one.
+      keep[words] = ~ws | (ws & ~(ws << 1 | before));
+      before = ws >> 63;
+      size += T::squeeze(x, keep[words], ws, fold, out + size);
+      after[words] = size;
+    }
+  }
+
+  // Where in the span the squeezed byte c came from.
+  size_t source(size_t c) const {
+    size_t w = 0;
+    while (after[w] <= c) w++;
+    uint64_t k = keep[w];
+    for (size_t skip = c - (w ? after[w - 1] : 0); skip; skip--) k &= k - 1;
+    return 64 * w + size_t(__builtin_ctzll(k));
+  }
+};
+
+// Index of the first byte where p[0, n) and q[0, n) differ, or n.
+template <class T>
+size_t firstapart(const char *p, const char *q, size_t n) {
+  size_t i = 0;
+  for (; i + 64 <= n; i += 64)
+    if (uint64_t d = T::ne(p + i, q + i)) return i + size_t(__builtin_ctzll(d));
+  while (i < n && p[i] == q[i]) i++;
+  return i;
+}
+
+// Pairs tokens under rules with free whitespace and no numbers by squeezing both spans
+// and comparing what they squeeze to; stops at the last token both hold alike. False
+// when it made no headway.
+template <class T>
+bool squeezepairs(const char *p, size_t n, const char *q, size_t m, const tokenrules &r, tokentally &t, size_t &i,
+                  size_t &j) {
+  squeezed<T> a(p + i, n - i, r.white, r.fold), b(q + j, m - j, r.white, r.fold);
+  size_t both = std::min(a.size, b.size), d = firstapart<T>(a.out, b.out, both);
+  // The last space before the difference stands between the last two tokens both hold.
+  size_t c = d;
+  while (c > 0 && a.out[c - 1] != ' ') c--;
+  if (c == 0) return false;
+  i += a.source(c - 1);
+  j += b.source(c - 1);
+  t.stuck = d < both;
+  return true;
+}
+
 template <class T>
 tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
   tokentally t;
@@ -255,8 +332,14 @@ tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenr
       i += cut;
       j += cut;
     }
-    // Elsewhere the tokens are listed and paired one by one, until their whitespace may
-    // fall alike again.
+    // Elsewhere, where whitespace is free and tokens are only bytes, both spans are
+    // squeezed and compared; otherwise the tokens are listed and paired one by one, until
+    // their whitespace may fall alike again.
+    if (r.space == tokenrules::FREE && r.num == tokenrules::NONE && r.white != tokenrules::LCMP) {
+      while (squeezepairs<T>(p, n, q, m, r, t, i, j) && !t.stuck) {
+      }
+      break;
+    }
     tokenlist<T> a(p, n, i, r.white), b(q, m, j, r.white);
     size_t alikelen = 0;
     bool more = true;
@@ -264,8 +347,13 @@ tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenr
       more = (a.used < a.have || a.refill()) && (b.used < b.have || b.refill());
       while (more && a.used < a.have && b.used < b.have) {
         size_t s1 = a.start[a.used], e1 = a.end[a.used], s2 = b.start[b.used], e2 = b.end[b.used];
+        // Most pairs hold the same bytes, which is told first in a few instructions;
+        // testlib's numbers must each be checked.
         bool wide = s1 + 16 <= n && s2 + 16 <= m;
-        if (!gapalike(p + i, s1 - i, q + j, s2 - j, r) || !alike(p + s1, e1 - s1, q + s2, e2 - s2, r, wide, false)) {
+        bool ok = r.num < tokenrules::INTEGERS && e1 - s1 == e2 - s2 && samebytes(p + s1, q + s2, e1 - s1, wide);
+        if (!ok) ok = alike(p + s1, e1 - s1, q + s2, e2 - s2, r, wide, false);
+        if (ok && r.space != tokenrules::FREE) ok = gapalike(p + i, s1 - i, q + j, s2 - j, r);
+        if (!ok) {
           t.used1 = i;
           t.used2 = j;
           t.stuck = true;
