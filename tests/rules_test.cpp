@@ -440,6 +440,9 @@ TEST_F(Rules, LcmpLines) {
       {"lcmp", {}, "a\n", "a\n\v\n", P},
       {"lcmp", {}, "a\n", "a\n\f", P},
       {"lcmp", {}, "a", "a\n\v", P},
+      {"lcmp", {}, "a", "a\f\n\v", P},  // whitespace ending the last line compared does not run on
+      {"lcmp", {}, "a\n", "a\v\n\v\n", P},
+      {"lcmp", {}, " \n", "\f\n\v", P},
       {"lcmp", {}, "", "x", P},
       {"lcmp", {}, "\r", "4", W},  // a lone CR after the last LF makes an empty line
       {"lcmp", {}, "a\n\r", "a\nb", W},
