@@ -132,10 +132,10 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
       from = static_cast<const char *>(memrchr(p, '\n', d)) + 1;
       restart(at);
     }
-    size_t k = size_t(p + d - from);
-    keep(at.head, from, k, HEAD);
-    keeplast(at.near, from, k);
-    at.col += int64_t(k);
+    size_t tail = size_t(p + d - from);
+    keep(at.head, from, tail, HEAD);
+    keeplast(at.near, from, tail);
+    at.col += int64_t(tail);
     a.pos += d;
     b.pos += d;
     if (d < n) return false;

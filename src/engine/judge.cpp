@@ -20,7 +20,7 @@ bool openjudged(const char *answer, const char *output, judged &j, std::string &
   return true;
 }
 
-judgement judge(judged &j, const rules &r) {
+judgement judge(const judged &j, const rules &r) {
   comparison c;
   std::string why;
   c.k = chosen(&why);

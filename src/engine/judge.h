@@ -40,7 +40,7 @@ struct judgement {
 };
 
 // Judges the output of j against its answer by r, once both are open.
-judgement judge(judged &j, const rules &r);
+judgement judge(const judged &j, const rules &r);
 
 // The same on a comparison whose first file is the answer and second the output, set up
 // but for its labels.

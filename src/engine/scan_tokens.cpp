@@ -44,6 +44,11 @@ struct bytewise {
     for (size_t i = 0; i < 64; i++) m |= uint64_t(p[i] == c) << i;
     return m;
   }
+  static uint64_t range(const char *p, char lo, char hi) {
+    uint64_t m = 0;
+    for (size_t i = 0; i < 64; i++) m |= uint64_t(p[i] >= lo && p[i] <= hi) << i;
+    return m;
+  }
   static uint64_t ne(const char *p, const char *q) {
     uint64_t m = 0;
     for (size_t i = 0; i < 64; i++) m |= uint64_t(p[i] != q[i]) << i;
@@ -89,6 +94,14 @@ struct xmmtokens {
   static uint64_t eq(const char *p, char c) {
     uint64_t m = 0;
     for (int k = 0; k < 4; k++) m |= bits(_mm_cmpeq_epi8(at(p, k), _mm_set1_epi8(c)), k);
+    return m;
+  }
+  static uint64_t range(const char *p, char lo, char hi) {
+    uint64_t m = 0;
+    for (int k = 0; k < 4; k++) {
+      __m128i d = _mm_sub_epi8(at(p, k), _mm_set1_epi8(lo));
+      m |= bits(_mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(char(hi - lo))), d), k);
+    }
     return m;
   }
   static uint64_t ne(const char *p, const char *q) {

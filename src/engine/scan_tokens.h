@@ -4,6 +4,7 @@
 //   T::ws(p, white)  bit i set when p[i] is whitespace of that kind (lcmp's counts a
 //                    carriage return, which the caller must look at itself)
 //   T::eq(p, c)      bit i set when p[i] == c
+//   T::range(p, lo, hi)  bit i set when lo <= p[i] <= hi (lo <= hi, both below 128)
 //   T::ne(p, q)      bit i set when p[i] != q[i]
 //   T::squeeze(p, keep, ws, fold, out)  writes the bytes of p[0, 64) whose bits are
 //                    set in keep to out, each one set in ws as a space and, when fold,
@@ -128,6 +129,40 @@ inline bool samebytes(const char *p, const char *q, size_t n, bool wide) {
 #endif
   return (((x[0] ^ y[0]) & keep0) | ((x[1] ^ y[1]) & keep1)) == 0;
 #endif
+}
+
+// What the bytes of a window are to a number, as masks.
+struct numbermasks {
+  uint64_t digit, nonzero, point, sign;
+};
+
+template <class T>
+numbermasks masksof(const char *x) {
+  return {T::range(x, '0', '9'), T::range(x, '1', '9'), T::eq(x, '.'), T::eq(x, '-') | T::eq(x, '+')};
+}
+
+// Whether the tokens at [s, e) of two windows whose whitespace falls alike, which differ
+// (ne), are numbers within r's tolerance by their digits: closeby() from masks.
+inline bool closemasks(const numbermasks &a, const numbermasks &b, uint64_t ne, size_t s, size_t e,
+                       const tokenrules &r) {
+  uint64_t token = lowbits(e) & ~lowbits(s), lead = 1ULL << s;
+  uint64_t pa = a.point & token, pb = b.point & token, nz = a.nonzero & token;
+  if ((token & ~(a.digit | pa | (a.sign & lead))) || (token & ~(b.digit | pb | (b.sign & lead))) || (pa & (pa - 1)) ||
+      (pb & (pb - 1)) || !nz)
+    return false;
+  size_t d = size_t(__builtin_ctzll(ne & token)), first = size_t(__builtin_ctzll(nz));
+  size_t pointa = pa ? size_t(__builtin_ctzll(pa)) : e, pointb = pb ? size_t(__builtin_ctzll(pb)) : e;
+  if (first >= d || pointa != pointb) return false;
+  int64_t place = pointa > first ? int64_t(pointa - first) : -int64_t(first - pointa - 1);
+  int64_t k = int64_t(d - first) - (pointa > first && pointa < d ? 1 : 0);
+  return k <= 15 && (k >= r.krel || place - k <= r.xabs);
+}
+
+// Whether the token at [s, e) of a window is plainly a number, digits with at most one
+// point and a leading sign.
+inline bool plainmasks(const numbermasks &a, size_t s, size_t e) {
+  uint64_t token = lowbits(e) & ~lowbits(s), pa = a.point & token;
+  return !(token & ~(a.digit | pa | (a.sign & 1ULL << s))) && !(pa & (pa - 1)) && (a.digit & token);
 }
 
 // Whether a token of testlib's ncmp is an integer: an optional "-" and digits, with no
@@ -313,13 +348,21 @@ tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenr
       // Each token that holds a difference, or whose number must be checked.
       uint64_t starts = ~wa & (wa << 1 | 1) & within;
       uint64_t look = r.num == tokenrules::INTEGERS || r.num == tokenrules::REALS ? starts : ne & ~wa;
+      bool numbers = r.num == tokenrules::FLOATS || r.num == tokenrules::REALS;
+      numbermasks ma{}, mb{};
+      if (look && numbers) {
+        ma = masksof<T>(x);
+        mb = masksof<T>(y);
+      }
       while (look) {
         size_t b = size_t(__builtin_ctzll(look));
         uint64_t below = wa & lowbits(b);
         size_t s = below ? 64 - size_t(__builtin_clzll(below)) : 0;
         size_t e = size_t(__builtin_ctzll(wa & ~lowbits(b)));
-        bool wide = i + s + 16 <= n && j + s + 16 <= m;
-        if (!alike(x + s, e - s, y + s, e - s, r, wide, (ne & lowbits(e) & ~lowbits(s)) != 0)) {
+        bool differ = (ne & lowbits(e) & ~lowbits(s)) != 0, wide = i + s + 16 <= n && j + s + 16 <= m;
+        // Numbers are told from the window's masks first; what they cannot tell, from the bytes.
+        bool ok = numbers && (differ ? closemasks(ma, mb, ne, s, e, r) : plainmasks(ma, s, e));
+        if (!ok && !alike(x + s, e - s, y + s, e - s, r, wide, differ)) {
           t.used1 = i + s;
           t.used2 = j + s;
           t.pairs += __builtin_popcountll(starts & lowbits(s));

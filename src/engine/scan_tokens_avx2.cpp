@@ -89,6 +89,14 @@ struct ymmtokens {
     __m256i v = _mm256_set1_epi8(c);
     return bits(_mm256_cmpeq_epi8(at(p, 0), v), 0) | bits(_mm256_cmpeq_epi8(at(p, 1), v), 1);
   }
+  static uint64_t range(const char *p, char lo, char hi) {
+    uint64_t m = 0;
+    for (int k = 0; k < 2; k++) {
+      __m256i d = _mm256_sub_epi8(at(p, k), _mm256_set1_epi8(lo));
+      m |= bits(_mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(char(hi - lo))), d), k);
+    }
+    return m;
+  }
   static uint64_t ne(const char *p, const char *q) {
     return ~(bits(_mm256_cmpeq_epi8(at(p, 0), at(q, 0)), 0) | bits(_mm256_cmpeq_epi8(at(p, 1), at(q, 1)), 1));
   }

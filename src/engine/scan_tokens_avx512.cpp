@@ -33,6 +33,9 @@ struct zmmtokens {
     return m | _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('\t')), _mm512_set1_epi8(4));
   }
   static uint64_t eq(const char *p, char c) { return _mm512_cmpeq_epi8_mask(at(p), _mm512_set1_epi8(c)); }
+  static uint64_t range(const char *p, char lo, char hi) {
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(at(p), _mm512_set1_epi8(lo)), _mm512_set1_epi8(char(hi - lo)));
+  }
   static uint64_t ne(const char *p, const char *q) { return _mm512_cmpneq_epi8_mask(at(p), at(q)); }
   static size_t squeeze(const char *p, uint64_t keep, uint64_t ws, bool fold, char *out) {
     __m512i x = _mm512_mask_mov_epi8(at(p), ws, _mm512_set1_epi8(' '));

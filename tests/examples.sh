@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Runs the examples that README.md and linecmp-validator.1 give for putting the validator
+# in a judge, each in an empty folder, and checks what each leaves as a judge would take
+# it: every validator folder it makes (output_validator/, output_validators/NAME/, or the
+# files of a zip) builds and runs, and judges a sample right. An example that shows what
+# its commands print must print just that.
+#
+#   examples.sh BUILD_DIR    (the static build, which the examples copy from build-static/)
+#
+# A README example is the ```sh block after a line "<!-- example -->"; a manual page
+# example is an .EX block of "$ " command lines, each followed by what it prints. Each
+# runs as one bash script, which a README example's failing command makes fail. The build
+# is given: the examples' cmake commands do nothing here.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+mkdir "$tmp/examples"
+
+# Each example as two files, README.md's as rN.sh and rN.out, the manual page's as mN.
+cd "$top"
+awk -v d="$tmp/examples/" '
+  FNR == 1 { p = FILENAME == "README.md" ? "r" : "m"; n = 0 }
+  mark { if ($0 != "```sh") { print FILENAME ":" FNR ": no ```sh block after the mark"; exit 1 }
+         mark = 0; block = 1; n++; f = d p n; printf "" > (f ".out"); next }
+  p == "r" && $0 == "<!-- example -->" { mark = 1 }
+  p == "r" && block { if ($0 == "```") block = 0; else print > (f ".sh"); next }
+  p == "m" && $0 == ".EX" { block = 1; n++; f = d p n; printf "" > (f ".out"); next }
+  p == "m" && $0 == ".EE" { block = 0 }
+  p == "m" && block { if (sub(/^\$ /, "")) print > (f ".sh"); else print > (f ".out") }
+' README.md linecmp-validator.1
+sed -i -e "s/\\\\(aq/'/g" -e 's/\\(dq/"/g' -e 's/\\-/-/g' -e 's/\\e/\\/g' "$tmp"/examples/m*
+
+fail() { echo "FAILED: $where: $*"; exit 1; }
+
+# Builds the validator in folder $1 as a judge does, in a copy: with its build script, or
+# from its sources with one command. A problem package's folder ($2 = package) needs one
+# of them; a zip for DOMjudge may hold only run. Then run must judge a sample: 42 for the
+# answer itself, 43 for another output.
+judge() {
+  local copy=$tmp/copy want status
+  rm -rf "$copy" && cp -a "$1" "$copy"
+  if [ -e "$copy/build" ]; then
+    [ -x "$copy/build" ] || fail "$1/build is not executable"
+    (cd "$copy" && ./build) || fail "$1/build failed"
+  elif compgen -G "$copy/*.cpp" >/dev/null; then
+    (cd "$copy" && g++ -O2 -static -std=gnu++17 -o run ./*.cpp)
+  elif [ "$2" == package ]; then
+    fail "$1 has no build script and no sources: the judge finds no validator in it"
+  fi
+  [ -x "$copy/run" ] || fail "$1 gives no executable run"
+  printf '1\n4\n9\n' >"$tmp/answer" && printf '1\n4\n8\n' >"$tmp/output"
+  for want in 42:answer 43:output; do
+    rm -rf "$tmp/feedback" && mkdir "$tmp/feedback"
+    status=0
+    "$copy/run" /dev/null "$tmp/answer" "$tmp/feedback" <"$tmp/${want#*:}" || status=$?
+    [ $status == "${want%:*}" ] || fail "$1/run exited $status on the ${want#*:}, not ${want%:*}"
+  done
+}
+
+for script in "$tmp"/examples/*.sh; do
+  name=$(basename "$script" .sh)
+  where="README.md's example ${name#r}" errexit=(-e) status=0 folders=0
+  [[ $name == m* ]] && where="linecmp-validator.1's example ${name#m}" errexit=()
+  work=$tmp/run/$name
+  mkdir -p "$work" && cd "$work"
+  ln -s "$build" build-static && ln -s "$top/src" src
+  # A README example must not fail; a manual page example prints what it shows, statuses
+  # included.
+  PATH=$build:$PATH bash "${errexit[@]}" -c 'cmake() { :; }; . "$0"' "$script" >"$tmp/printed" 2>&1 || status=$?
+  [[ $name == m* ]] || [ $status -eq 0 ] || { cat "$tmp/printed"; fail "status $status"; }
+  [[ $name == r* ]] || diff -u --label "$where shows" --label "it printed" "${script%.sh}.out" "$tmp/printed" ||
+    fail "it prints something else"
+  while IFS= read -r -d '' dir; do
+    judge "$dir" package
+    folders=$((folders + 1))
+  done < <(find . -type d \( -name output_validator -o -path '*/output_validators/*' \) -printf '%P\0')
+  while IFS= read -r -d '' zip; do
+    mkdir "$zip.files" && unzip -q "$zip" -d "$zip.files"
+    judge "$zip.files" zip
+    folders=$((folders + 1))
+  done < <(find . -name '*.zip' -printf '%P\0')
+  # One that shows no output is there to make a validator.
+  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || fail "it makes no validator folder"
+  echo "$where: runs; validator folders that judge a sample right: $folders"
+done
+echo "every example of README.md and linecmp-validator.1 works"
