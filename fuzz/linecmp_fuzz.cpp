@@ -1,13 +1,15 @@
 // libFuzzer target: the program's labels and comparison on two in-memory files and up to
 // two labels chosen by the input, at a block size and with a version of the scan kernels
 // the input chooses, checked against the line-at-a-time reference: the whole report, the
-// status, and where the files first differ.
+// status, and where the files first differ. Then the judges' rules: the first file as the
+// answer and the second as the output, judged by linecmp::judge() and by the plain model
+// of the rules, which must agree, with a message for a rejection and a short one.
 //
 // Input: byte 0 picks the block size and whether the files are read as streams or in
 // place, byte 1 the number of labels (mod 3) and the kernel
 // version (the rest of it divided by 3), bytes 2-3 the length of the first file
-// (little-endian, cut to what is there); then the first file; then for each label a length
-// byte and its bytes; the rest is the second file.
+// (little-endian, cut to what is there), byte 4 the rules and their flags; then the first
+// file; then for each label a length byte and its bytes; the rest is the second file.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +20,9 @@
 
 #include "engine.h"
 #include "fix.h"
+#include "linecmp.h"
 #include "reference.h"
+#include "rules_model.h"
 #include "scan.h"
 
 using namespace linecmp::engine;
@@ -73,12 +77,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  if (size < 4) return 0;
+  if (size < 5) return 0;
   static const size_t sizes[] = {1, 2, 3, 5, 7, 16, 64, 100, 4096, 65536};
   size_t block = sizes[data[0] % std::size(sizes)];
   int labels = data[1] % 3;
   const kernels *k = turns[size_t(data[1] / 3) % turns.size()];
-  size_t at = 4;
+  size_t at = 5;
   std::string_view x = take(at, data[2] | size_t(data[3]) << 8, data, size);
   std::string lab[2];
   for (int i = 0; i < labels && at < size; i++) {
@@ -124,6 +128,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                  "%lld)\n--- expected\n%s--- got\n%s---\n",
                  block, k->name, o.unreadable, (long long)o.line, (long long)o.byte, (long long)p.line,
                  (long long)p.byte, want.c_str(), std::string(got).c_str());
+    std::abort();
+  }
+
+  using rules_model::verdict;
+  const rules_model::ruleset &r = rules_model::rulesets()[data[4] % rules_model::rulesets().size()];
+  rules_model::modelled expected = rules_model::model(r.rules, r.flags, x, y);
+  verdict v = verdict::judge_error;
+  std::string message;
+  try {
+    linecmp::judgement j = linecmp::judge(r.rules, linecmp::bytes(x), linecmp::bytes(y), r.flags);
+    v = j.v == linecmp::verdict::accepted       ? verdict::accepted
+        : j.v == linecmp::verdict::wrong_answer ? verdict::wrong_answer
+                                                : verdict::presentation_error;
+    message = j.message;
+  } catch (const linecmp::judge_error &e) {
+    message = e.what();
+  }
+  if (!expected.allows(v) || (v != verdict::accepted && message.empty()) || message.size() >= 2048) {
+    std::string flags;
+    for (const std::string &f : r.flags) flags += " " + f;
+    std::fprintf(stderr, "rules %s, flags%s: linecmp::judge() gives %s, the model %s%s; a message of %zu bytes\n",
+                 r.rules.c_str(), flags.c_str(), rules_model::name(v), rules_model::name(expected.v),
+                 expected.unsure ? " (or wrong answer)" : "", message.size());
     std::abort();
   }
   return 0;

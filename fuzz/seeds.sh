@@ -18,8 +18,9 @@ for dir in "$top"/tests/cases/*/; do
   mapfile -t args < "$dir/args"
   labels=$((${#args[@]} > 4 ? 2 : ${#args[@]} - 2))
   ((labels < 0)) && labels=0
+  # the fifth byte takes turns among the target's 17 sets of rules and flags
   {
-    byte $((i % 9)); byte "$labels"; byte $((len & 255)); byte $((len >> 8))
+    byte $((i % 9)); byte "$labels"; byte $((len & 255)); byte $((len >> 8)); byte $((i % 17))
     cat "$dir/file1"
     for ((k = 0; k < labels; k++)); do
       label=${args[$((k + 2))]}

@@ -1,0 +1,40 @@
+// A plain model of the judges' rules, kept beside the tests: whole files in memory, token
+// vectors and strtod, so that linecmp::judge() can be checked against it.
+#ifndef LINECMP_RULES_MODEL_H
+#define LINECMP_RULES_MODEL_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rules_model {
+
+enum class verdict { accepted, wrong_answer, presentation_error, judge_error };
+
+struct modelled {
+  verdict v = verdict::accepted;
+  // Some number on the way lies so near its bound that double and long double arithmetic
+  // disagree about it. A judge may compute in either, so v assumes it passed, and
+  // wrong_answer (its failing) is right too.
+  bool unsure = false;
+  bool allows(verdict w) const { return w == v || (unsure && w == verdict::wrong_answer); }
+};
+
+// The verdict of the rules named as linecmp::judge() names them, with their flags, on
+// the team's output against the answer.
+modelled model(std::string_view rules, const std::vector<std::string> &flags, std::string_view answer,
+               std::string_view output);
+
+const char *name(verdict v);
+
+// Rules with flags: every rules name, and the validator under several sets of flags, for
+// the checks to take turns among.
+struct ruleset {
+  std::string rules;
+  std::vector<std::string> flags;
+};
+const std::vector<ruleset> &rulesets();
+
+}  // namespace rules_model
+
+#endif
