@@ -31,8 +31,8 @@ classes classify(const rules &r) {
   classes c{};
   const char *white = r.testlib && r.space != spacing::lcmp ? " \t\r" : " \t\r\v\f";
   for (const char *s = white; *s; s++) c.of[static_cast<unsigned char>(*s)] = SPACE;
-  c.of['\n'] = NEWLINE;
-  if (r.space == spacing::lcmp) c.of['\r'] = DROPPED;
+  c.of[unsigned('\n')] = NEWLINE;
+  if (r.space == spacing::lcmp) c.of[unsigned('\r')] = DROPPED;
   return c;
 }
 
@@ -118,7 +118,7 @@ struct token {
   bool none = true;  // there was no token: the file had ended
 };
 
-// What a run of whitespace held: where it starts, its line feeds, and (for lcmp) the first
+// What a run of whitespace held: where it starts, its line feeds, and (for lcmp) the last
 // line on which it holds a byte that testlib does not count as blank (a form feed or a
 // vertical tab), or 0.
 struct gap {
@@ -134,7 +134,7 @@ gap space(reader &r) {
     const char *p = r.here();
     for (size_t i = 0; i < n; i++) {
       if (p[i] == '\n') g.lfs++;
-      if (!g.odd && (p[i] == '\v' || p[i] == '\f')) g.odd = r.at.line + g.lfs;
+      if (p[i] == '\v' || p[i] == '\f') g.odd = r.at.line + g.lfs;
     }
     r.skip(n);
   }
@@ -234,9 +234,12 @@ void skipsame(reader &a, reader &b) {
     const char *p = a.here();
     size_t n = std::min(a.left(), b.left());
     size_t d = a.k.firstdiff(p, b.here(), n);
-    // Back to just after the last whitespace before the difference.
+    // Back to just after the last whitespace before the difference: past the token, and
+    // past bytes that lcmp drops, which do not part a token.
     size_t t = d;
-    while (t > 0 && a.cls.of[static_cast<unsigned char>(p[t - 1])] == TOKEN) t--;
+    while (t > 0 && a.cls.of[static_cast<unsigned char>(p[t - 1])] != SPACE &&
+           a.cls.of[static_cast<unsigned char>(p[t - 1])] != NEWLINE)
+      t--;
     a.skip(t);
     b.skip(t);
     if (t < n) return;
@@ -301,9 +304,18 @@ judgement faulty(const std::string &reason) {
   return j;
 }
 
-// How many tokens f has from here, and (for integers) the first that is not one, which
-// then ends the count.
-int64_t counted(reader &f, bool integers, token &bad) {
+// Whether a token read is a number of the kind the rules need, when they need one.
+bool fits(const rules &r, const token &t) {
+  if (r.num == numbers::integers) return t.num.isinteger();
+  return r.num != numbers::reals || t.num.isfloat();
+}
+
+// What the rules call the numbers they need.
+const char *needed(const rules &r) { return r.num == numbers::integers ? "an integer" : "a number"; }
+
+// How many tokens f has from here; up to and including the first that does not fit r,
+// which then goes in bad.
+int64_t counted(reader &f, const rules &r, token &bad) {
   int64_t n = 0;
   for (;;) {
     space(f);
@@ -311,13 +323,22 @@ int64_t counted(reader &f, bool integers, token &bad) {
     token t;
     t.at = f.at;
     t.none = false;
-    finish(f, t, integers);
+    finish(f, t, r.num != numbers::none);
     n++;
-    if (integers && !t.num.isinteger()) {
+    if (!fits(r, t)) {
       bad = t;
       return n;
     }
   }
+}
+
+// A judge error when the rest of the answer holds a token that does not fit r, testlib's
+// numbers: a faulty answer is never judged against.
+judgement checkrest(reader &a, const rules &r, const judgement &j) {
+  token bad;
+  counted(a, r, bad);
+  if (bad.none) return j;
+  return faulty("the answer has " + named(bad) + " where " + needed(r) + " is needed");
 }
 
 // The verdict when one file has no more tokens; ga and gb are the runs of whitespace read
@@ -338,24 +359,32 @@ judgement ending(const rules &r, reader &a, reader &b, const gap &ga, const gap 
                        ta.at, tb.none ? gb.at : tb.at);
     return judgement();
   }
-  if (r.num == numbers::integers) {
-    // Every integer of the answer is read, and must be one; the output's are counted.
-    token bad, unused;
-    if (!ta.none && !ta.num.isinteger()) bad = ta;
-    int64_t more1 = ta.none ? 0 : 1 + (bad.none ? counted(a, true, bad) : 0);
-    if (!bad.none) return faulty("the answer has " + named(bad) + " where an integer is needed");
-    int64_t more2 = tb.none ? 0 : 1 + counted(b, false, unused);
-    return verdictof(
-        DIFFERS,
-        "the answer has " + plural(pairs + more1, "integer") + " and the output " + std::to_string(pairs + more2),
-        ta.at, tb.at);
-  }
-  if (r.num == numbers::reals) {
-    if (!ta.none && !ta.num.isfloat()) return faulty("the answer has " + named(ta) + " where a number is needed");
-    return verdictof(PRESENTATION,
-                     outputleft ? "extra information in the output file: it goes on with " + named(tb)
-                                : "unexpected end of the output file: the answer goes on with " + named(ta),
-                     ta.at, tb.at);
+  if (r.num == numbers::integers || r.num == numbers::reals) {
+    // testlib's numbers: every token of the answer is read, and must fit, before any verdict.
+    int64_t answer = pairs, output = pairs;
+    if (!ta.none) {
+      token bad;
+      if (!fits(r, ta)) bad = ta;
+      answer += 1 + (bad.none ? counted(a, r, bad) : 0);
+      if (!bad.none) return faulty("the answer has " + named(bad) + " where " + needed(r) + " is needed");
+    }
+    if (r.num == numbers::reals)
+      return verdictof(PRESENTATION,
+                       outputleft ? "extra information in the output file: it goes on with " + named(tb)
+                                  : "unexpected end of the output file: the answer goes on with " + named(ta),
+                       ta.at, tb.at);
+    // ncmp counts the output's too, each read as an integer.
+    if (!tb.none) {
+      token extra;
+      if (!fits(r, tb)) extra = tb;
+      output += 1 + (extra.none ? counted(b, r, extra) : 0);
+      if (!extra.none)
+        return verdictof(PRESENTATION, "the output has " + named(extra) + " where an integer is needed", ta.at,
+                         extra.at);
+    }
+    return verdictof(DIFFERS,
+                     "the answer has " + plural(answer, "integer") + " and the output " + std::to_string(output), ta.at,
+                     tb.at);
   }
   (void)ga;
   return verdictof(DIFFERS,
@@ -495,7 +524,10 @@ judgement judgetokens(comparison &c, const rules &r) {
       break;
     }
     j = decide(r, ta, tb, same);
-    if (j.v != SAME) break;
+    if (j.v != SAME) {
+      if (j.v != FAILED && (r.num == numbers::integers || r.num == numbers::reals)) j = checkrest(a, r, j);
+      break;
+    }
     pairs++;
   }
   // What was read before a read error decides nothing.
