@@ -189,7 +189,8 @@ inline unsigned tails(const char *p, const int32_t *e1, const char *q, const int
     size_t x1 = size_t(e1[j + 1]), x2 = size_t(e2[j + 1]), len = length(e1, j);
     bool edge = x1 < 7 || x2 < 7;
     uint64_t d = tail8(edge ? zero + 7 : p + x1) ^ tail8(edge ? zero + 7 : q + x2);
-    d >>= 8 * (8 - (len < 8 ? len : 8));  // the bytes before the line do not count
+    // The bytes before the line do not count; a line holds its line feed at least.
+    d >>= 8 * (8 - (len < 8 ? len : 8)) & 63;
     apart |= unsigned(d != 0) << j;
     slow |= unsigned(edge || (len > 8 && d == 0)) << j;
   }
@@ -220,7 +221,7 @@ tally shifted(const char *p, size_t n, const char *q, size_t m) {
       }
       for (; slow; slow &= slow - 1) {
         unsigned j = unsigned(__builtin_ctz(slow));
-        size_t s1 = size_t(e1[j] + 1), s2 = size_t(e2[j] + 1);
+        size_t s1 = size_t(int64_t(e1[j]) + 1), s2 = size_t(int64_t(e2[j]) + 1);
         apart |= unsigned(std::memcmp(p + s1, q + s2, size_t(e1[j + 1]) + 1 - s1) != 0) << j;
       }
       t.differ += __builtin_popcount(apart);
