@@ -25,7 +25,6 @@ import shlex
 import shutil
 import statistics
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -34,6 +33,7 @@ LETTERS = b"abcdefghijklmnopqrstuvwxyz0123456789 ,.;:-"
 
 
 def write(path, chunks):
+    """Writes the chunks, one after another, to path."""
     with open(path, "wb") as f:
         for chunk in chunks:
             f.write(chunk)
@@ -79,11 +79,13 @@ def mapped(src, dst, fn):
 
 
 def identical():
+    """Two identical files of random lines."""
     write("a", lines(256))
     shutil.copyfile("a", "b")
 
 
 def every_1000th():
+    """Random lines; every 1000th changed in b."""
     write("a", lines(100))
     with open("a", "rb") as f, open("b", "wb") as g:
         for i, line in enumerate(f, 1):
@@ -91,37 +93,44 @@ def every_1000th():
 
 
 def every_pair():
+    """Random lines; in b each character moved on by one, so every pair differs."""
     write("a", lines(100))
     moved = bytes.maketrans(LETTERS, LETTERS[1:] + LETTERS[:1])
     mapped("a", "b", lambda c: c.translate(moved))
 
 
 def one_line_shift():
+    """Random lines; b has one more line at the top."""
     write("a", lines(100))
     write("b", [b"one line inserted at the top\n"] + list(lines(100)))
 
 
 def crlf():
+    """Random lines; b ends them with CR LF."""
     write("a", lines(100))
     mapped("a", "b", lambda c: c.replace(b"\n", b"\r\n"))
 
 
 def trailing_space():
+    """Random lines; b has a space before every line feed."""
     write("a", lines(100))
     mapped("a", "b", lambda c: c.replace(b"\n", b" \n"))
 
 
 def decimals():
+    """The same random floats, to 6 decimals in a and to 7 in b."""
     write("a", numbers(100, "%.6f", 6, -1000, 1000))
     write("b", numbers(110, "%.7f", 6, -1000, 1000))
 
 
 def numbers_shifted():
+    """Random numbers of 0 to 999; b lacks a's first line."""
     write("a", numbers(75, "%d", 10))
     shifted("a", "b")
 
 
 def one_long_line():
+    """Two lines of 1 GiB of zero bytes without line feeds, differing in the last byte."""
     with open("a", "wb") as f:
         f.truncate(1 << 30)
     with open("b", "wb") as f:
@@ -130,26 +139,31 @@ def one_long_line():
 
 
 def twice_over():
+    """Random lines; b holds them twice."""
     write("a", lines(128))
     write("b", list(lines(128)) * 2)
 
 
 def empty_lines():
+    """Empty lines; b's last one is not."""
     write("a", [b"\n" * (64 * MIB)])
     write("b", [b"\n" * (64 * MIB - 1), b"x\n"])
 
 
 def one_byte_lines():
+    """Lines 'a' against lines 'b'."""
     write("a", [b"a\n" * (32 * MIB)])
     write("b", [b"b\n" * (32 * MIB)])
 
 
 def one_two_shifted():
+    """One- and two-byte lines in turn; b lacks a's first line."""
     write("a", [b"a\nbb\n" * (64 * MIB // 5)])
     shifted("a", "b")
 
 
 def small():
+    """Two files of three short lines, differing in one."""
     write("a", [b"1 2\n3 4\n5 6\n"])
     write("b", [b"1 2\n3 5\n5 6\n"])
 
@@ -271,6 +285,7 @@ def commands(shape, floor, builds, versions):
 
 
 def main():
+    """Generates each shape asked for in a scratch folder, times its commands, prints its rows."""
     top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--bin", default=os.path.join(top, "build", "linecmp"), help="the linecmp to time")
