@@ -163,9 +163,10 @@ def one_two_shifted():
 
 
 def small():
-    """Two files of three short lines, differing in one."""
+    """Two files of three short lines, differing in one, and a validator's feedback folder."""
     write("a", [b"1 2\n3 4\n5 6\n"])
     write("b", [b"1 2\n3 5\n5 6\n"])
+    os.mkdir("fb")
 
 
 CALLS = 500  # calls in the loop of the per-call shape
@@ -204,7 +205,7 @@ SHAPES = [
     Shape("one-two-shifted", "64 MiB of one- and two-byte lines in turn, shifted by a line", one_two_shifted),
     Shape("per-call", f"{CALLS} calls on two 3-line files in a sh loop: the cost of one call", small, [
         ("linecmp static", "{bin}/../build-static/linecmp a b"),
-        ("validator static", "mkdir -p fb; {bin}/../build-static/linecmp-validator in a fb < b"),
+        ("validator static", "{bin}/../build-static/linecmp-validator in a fb < b"),
     ], loop=True),
 ]
 
@@ -278,7 +279,7 @@ def commands(shape, floor, builds, versions):
     bindir = os.path.dirname(builds[0][1])
     for label, line in shape.extra:
         line = line.format(bin=bindir)
-        program = shlex.split(line.split(";")[-1])[0]
+        program = shlex.split(line)[0]
         if shutil.which(program):
             cmds.append((label, line, env))
     return [(label, argv(calls(line) if shape.loop else line), e) for label, line, e in cmds]
