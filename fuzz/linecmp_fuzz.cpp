@@ -5,8 +5,10 @@
 // answer and the second as the output, judged by linecmp::judge() and by the plain model
 // of the rules, which must agree, with a message for a rejection and a short one.
 //
-// Input: byte 0 picks the block size and whether the files are read as streams or in
-// place, byte 1 the number of labels (mod 3) and the kernel
+// Input: byte 0 picks the block size, whether the files are read as streams or in place,
+// and how many times each file is repeated (1 to 64, so that a short input makes the
+// thousands of lines that the kernels pair in many rounds), byte 1 the number of labels
+// (mod 3) and the kernel
 // version (the rest of it divided by 3), bytes 2-3 the length of the first file
 // (little-endian, cut to what is there), byte 4 the rules and their flags; then the first
 // file; then for each label a length byte and its bytes; the rest is the second file.
@@ -90,6 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     lab[i] = std::string(take(at, n, data, size));
   }
   std::string_view y = take(at, size, data, size);
+  std::string copies[2];
+  size_t times = size_t(1) << (data[0] / (2 * std::size(sizes)) % 7);
+  if (times > 1) {
+    for (size_t i = 0; i < times; i++) {
+      copies[0] += x;
+      copies[1] += y;
+    }
+    x = copies[0];
+    y = copies[1];
+  }
   // A block larger than both files reads the same as one just larger, and costs more.
   block = std::min(block, std::max(x.size(), y.size()) + 1);
 

@@ -44,6 +44,16 @@ struct words {
     for (size_t k = 0; k < 8; k++) m |= gather(nonzero(load(p + 8 * k) ^ load(q + 8 * k))) << (8 * k);
     return m;
   }
+  // As tails() in scan_body.h, which it is.
+  static unsigned tails8(const char *p, const int32_t *e1, const char *q, const int32_t *e2, unsigned &slow) {
+    return tails(p, e1, q, e2, slow);
+  }
+  // Bit j set when lines j of two lists of line feeds are of equal length, for j < 8.
+  static unsigned same8(const int32_t *e1, const int32_t *e2) {
+    unsigned same = 0;
+    for (unsigned j = 0; j < 8; j++) same |= unsigned(length(e1, j) == length(e2, j)) << j;
+    return same;
+  }
 };
 
 // memcmp whole chunks and look closer only in the one that differs: the C library's
@@ -80,6 +90,7 @@ size_t countlf_lanes(const char *p, size_t n) {
 struct xmm {
   static uint64_t bits(__m128i eq, int k) { return uint64_t(uint16_t(_mm_movemask_epi8(eq))) << (16 * k); }
   static __m128i at(const char *p, int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p) + k); }
+  static __m128i at32(const int32_t *e) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(e)); }
   static uint64_t lf(const char *p) {
     const __m128i nl = _mm_set1_epi8('\n');
     uint64_t m = 0;
@@ -90,6 +101,20 @@ struct xmm {
     uint64_t m = 0;
     for (int k = 0; k < 4; k++) m |= bits(_mm_cmpeq_epi8(at(p, k), at(q, k)), k);
     return ~m;
+  }
+  // As tails() in scan_body.h, which it is.
+  static unsigned tails8(const char *p, const int32_t *e1, const char *q, const int32_t *e2, unsigned &slow) {
+    return tails(p, e1, q, e2, slow);
+  }
+  // Bit j set when lines j of two lists of line feeds are of equal length, for j < 8.
+  static unsigned same8(const int32_t *e1, const int32_t *e2) {
+    unsigned same = 0;
+    for (int h = 0; h < 8; h += 4) {
+      __m128i len1 = _mm_sub_epi32(at32(e1 + h + 1), at32(e1 + h)),
+              len2 = _mm_sub_epi32(at32(e2 + h + 1), at32(e2 + h));
+      same |= unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(len1, len2)))) << h;
+    }
+    return same;
   }
 };
 #endif

@@ -50,8 +50,8 @@ struct kernels {
   // offsets; stops at the start of the first pair of different lengths or at the span end.
   tally (*aligned)(const char *p, const char *q, size_t n);
   // Pairs the lines of p[0, n) and q[0, m) in order, wherever their line feeds fall; stops
-  // where either span has no whole line left, or after a run of pairs of equal lengths,
-  // where aligned() does better.
+  // where either span has no whole line left (within its first GiB), or after a run of
+  // pairs of equal lengths, where aligned() does better.
   tally (*shifted)(const char *p, size_t n, const char *q, size_t m);
   // Pairs the tokens of p[0, n) and q[0, m) under r while each pair is plainly alike:
   // the same bytes (or alike but for case when r.fold, or close numbers by their digits)

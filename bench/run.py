@@ -1,0 +1,332 @@
+#!/usr/bin/env python3
+"""Times linecmp on generated shapes of files, as ratios to the read floor.
+
+The read floor (floor.c) reads both files 64 KiB at a time, in turn, and memcmps the
+blocks: the cost of getting the bytes at all. Every command of a shape runs on the same
+two files, from the page cache (one untimed run first), the commands taking turns run by
+run so that a slow spell of the machine hits them alike; a row is the median wall time,
+the peak memory, and the median as a ratio to the floor's. linecmp runs once for each
+kernel version this CPU runs (LINECMP_KERNEL), beside `wc -l` and `cmp`.
+
+  bench/run.py [--bin BUILD/linecmp] [--before OTHER/linecmp] [--runs 5] [SHAPE ...]
+
+SHAPE names a shape, or a prefix of one; all by default. --before times another build in
+the same turns. TMPDIR says where the files go (up to 2 GiB at a time).
+
+A shape is a row of SHAPES: its name, what it is, a function that writes files a and b
+in the current folder, and commands of its own beside the common ones. No terminal is
+needed, and nothing here runs in CI: a timing is no test.
+"""
+import argparse
+import os
+import platform
+import random
+import shlex
+import shutil
+import statistics
+import subprocess
+import tempfile
+import time
+
+MIB = 1 << 20
+LETTERS = b"abcdefghijklmnopqrstuvwxyz0123456789 ,.;:-"
+
+
+def write(path, chunks):
+    """Writes the chunks, one after another, to path."""
+    with open(path, "wb") as f:
+        for chunk in chunks:
+            f.write(chunk)
+
+
+def lines(size_mib, seed=7):
+    """Random lines of 0 to 80 characters, about size_mib MiB, in chunks."""
+    rng = random.Random(seed)
+    pool = [bytes(rng.choices(LETTERS, k=rng.randint(0, 80))) + b"\n" for _ in range(50000)]
+    left = size_mib * MIB
+    while left > 0:
+        chunk = b"".join(rng.choices(pool, k=20000))
+        left -= len(chunk)
+        yield chunk
+
+
+def numbers(size_mib, fmt, seed, low=0, high=1000):
+    """Random numbers, one a line in fmt, about size_mib MiB; the same draws for one seed."""
+    rng = random.Random(seed)
+    pool = [rng.randrange(low, high) for _ in range(1 << 16)] if fmt == "%d" else [
+        rng.uniform(low, high) for _ in range(1 << 16)]
+    text = [(fmt % v).encode() + b"\n" for v in pool]
+    left = size_mib * MIB
+    while left > 0:
+        chunk = b"".join(text[i] for i in rng.choices(range(len(pool)), k=1 << 16))
+        left -= len(chunk)
+        yield chunk
+
+
+def shifted(src, dst):
+    """dst is src without its first line."""
+    with open(src, "rb") as f, open(dst, "wb") as g:
+        f.readline()
+        while chunk := f.read(MIB):
+            g.write(chunk)
+
+
+def mapped(src, dst, fn):
+    """dst is src with fn applied to each chunk of whole lines."""
+    with open(src, "rb") as f, open(dst, "wb") as g:
+        for chunk in iter(lambda: f.readlines(MIB), []):
+            g.write(fn(b"".join(chunk)))
+
+
+def identical():
+    """Two identical files of random lines."""
+    write("a", lines(256))
+    shutil.copyfile("a", "b")
+
+
+def every_1000th():
+    """Random lines; every 1000th changed in b."""
+    write("a", lines(100))
+    with open("a", "rb") as f, open("b", "wb") as g:
+        for i, line in enumerate(f, 1):
+            g.write(b"changed " + line if i % 1000 == 0 else line)
+
+
+def every_pair():
+    """Random lines; in b each character moved on by one, so every pair differs."""
+    write("a", lines(100))
+    moved = bytes.maketrans(LETTERS, LETTERS[1:] + LETTERS[:1])
+    mapped("a", "b", lambda c: c.translate(moved))
+
+
+def one_line_shift():
+    """Random lines; b has one more line at the top."""
+    write("a", lines(100))
+    write("b", [b"one line inserted at the top\n"] + list(lines(100)))
+
+
+def crlf():
+    """Random lines; b ends them with CR LF."""
+    write("a", lines(100))
+    mapped("a", "b", lambda c: c.replace(b"\n", b"\r\n"))
+
+
+def trailing_space():
+    """Random lines; b has a space before every line feed."""
+    write("a", lines(100))
+    mapped("a", "b", lambda c: c.replace(b"\n", b" \n"))
+
+
+def decimals():
+    """The same random floats, to 6 decimals in a and to 7 in b."""
+    write("a", numbers(100, "%.6f", 6, -1000, 1000))
+    write("b", numbers(110, "%.7f", 6, -1000, 1000))
+
+
+def numbers_shifted():
+    """Random numbers of 0 to 999; b lacks a's first line."""
+    write("a", numbers(75, "%d", 10))
+    shifted("a", "b")
+
+
+def one_long_line():
+    """Two lines of 1 GiB of zero bytes without line feeds, differing in the last byte."""
+    with open("a", "wb") as f:
+        f.truncate(1 << 30)
+    with open("b", "wb") as f:
+        f.truncate((1 << 30) - 1)
+        f.write(b"y")
+
+
+def twice_over():
+    """Random lines; b holds them twice."""
+    write("a", lines(128))
+    write("b", list(lines(128)) * 2)
+
+
+def empty_lines():
+    """Empty lines; b's last one is not."""
+    write("a", [b"\n" * (64 * MIB)])
+    write("b", [b"\n" * (64 * MIB - 1), b"x\n"])
+
+
+def one_byte_lines():
+    """Lines 'a' against lines 'b'."""
+    write("a", [b"a\n" * (32 * MIB)])
+    write("b", [b"b\n" * (32 * MIB)])
+
+
+def one_two_shifted():
+    """One- and two-byte lines in turn; b lacks a's first line."""
+    write("a", [b"a\nbb\n" * (64 * MIB // 5)])
+    shifted("a", "b")
+
+
+def small():
+    """Two files of three short lines, differing in one, and a validator's feedback folder."""
+    write("a", [b"1 2\n3 4\n5 6\n"])
+    write("b", [b"1 2\n3 5\n5 6\n"])
+    os.mkdir("fb")
+
+
+CALLS = 500  # calls in the loop of the per-call shape
+
+
+def calls(line):
+    """A sh loop of CALLS runs of a command line, as a grader's script makes them."""
+    return f"i=0; while [ $i -lt {CALLS} ]; do {line} >/dev/null 2>&1; i=$((i + 1)); done"
+
+
+class Shape:
+    """A row of the benchmark: its name, what it is, the function that writes files a and
+    b, extra commands (label, command line with {bin} for the folder of the linecmp
+    timed; left out when their program is missing), and whether every command runs
+    CALLS times in a sh loop, to time starting it."""
+
+    def __init__(self, name, about, make, extra=(), loop=False):
+        self.name, self.about, self.make, self.extra, self.loop = name, about, make, extra, loop
+
+
+# The first eight are the shapes the goals are set for.
+SHAPES = [
+    Shape("identical", "two identical 256 MiB files of random lines of 0 to 80 characters", identical),
+    Shape("every-1000th", "100 MiB of such lines, every 1000th line changed", every_1000th),
+    Shape("every-pair", "every pair differs, same lengths: each character moved on by one", every_pair),
+    Shape("one-line-shift", "one line inserted at the top of the second file", one_line_shift),
+    Shape("crlf", "CR LF line ends against LF", crlf),
+    Shape("trailing-space", "a space before every line feed of the second file", trailing_space),
+    Shape("decimals", "the same random floats to 6 against 7 decimals", decimals),
+    Shape("numbers-shifted", "75 MiB of random numbers 0 to 999, against the same less its first line",
+          numbers_shifted),
+    Shape("one-long-line", "two 1 GiB lines of zero bytes without a line feed, the last byte differs", one_long_line),
+    Shape("twice-over", "128 MiB of lines against the same twice, so the extra half is counted", twice_over),
+    Shape("empty-lines", "64 Mi empty lines against the same with the last changed", empty_lines),
+    Shape("one-byte-lines", "32 Mi lines 'a' against as many 'b'", one_byte_lines),
+    Shape("one-two-shifted", "64 MiB of one- and two-byte lines in turn, shifted by a line", one_two_shifted),
+    Shape("per-call", f"{CALLS} calls on two 3-line files in a sh loop: the cost of one call", small, [
+        ("linecmp static", "{bin}/../build-static/linecmp a b"),
+        ("validator static", "{bin}/../build-static/linecmp-validator in a fb < b"),
+    ], loop=True),
+]
+
+
+def kernels(binary):
+    """The kernel versions this CPU runs, as the program itself tells by refusing others."""
+    with tempfile.NamedTemporaryFile() as f:
+        found = []
+        for name in ("portable", "sse2", "avx2", "avx512"):
+            env = dict(os.environ, LINECMP_KERNEL=name)
+            if subprocess.run([binary, f.name, f.name], env=env, capture_output=True).returncode == 0:
+                found.append(name)
+        return found
+
+
+def run_once(cmd, env):
+    """Runs cmd (an argv list) with its output discarded; returns the wall seconds."""
+    null = os.open(os.devnull, os.O_WRONLY)
+    actions = [(os.POSIX_SPAWN_DUP2, null, 1), (os.POSIX_SPAWN_DUP2, null, 2)]
+    t0 = time.perf_counter()
+    pid = os.posix_spawnp(cmd[0], cmd, env, file_actions=actions)
+    os.waitpid(pid, 0)
+    t1 = time.perf_counter()
+    os.close(null)
+    return t1 - t0
+
+
+def peak(cmd, env):
+    """The peak memory of cmd in MiB, under /usr/bin/time: a child of this process would
+    report this process's own peak, which it inherits; None without /usr/bin/time."""
+    if not os.access("/usr/bin/time", os.X_OK):
+        return None
+    with tempfile.NamedTemporaryFile("r") as f:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", f.name] + cmd, env=env, capture_output=True)
+        return int(f.read().split()[-1]) / 1024
+
+
+def measure(commands, runs):
+    """The median seconds and the peak MiB of each command (label, argv, environment),
+    after an untimed run that also reads the files into the page cache; the commands
+    take turns."""
+    mib = {label: peak(cmd, env) for label, cmd, env in commands}
+    times = {label: [] for label, _, _ in commands}
+    for _ in range(runs):
+        for label, cmd, env in commands:
+            times[label].append(run_once(cmd, env))
+    return {label: (statistics.median(times[label]), mib[label]) for label in times}
+
+
+def argv(cmd):
+    """An argv for a command line: through sh only when it needs the shell."""
+    return ["sh", "-c", cmd] if any(c in cmd for c in "<>|;$") else shlex.split(cmd)
+
+
+def cpu():
+    """The CPU's model name."""
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    return platform.processor() or platform.machine()
+
+
+def commands(shape, floor, builds, versions):
+    """The (label, argv, environment) of every command timed on shape."""
+    env = dict(os.environ)
+    cmds = [("floor", f"{floor} a b", env)]
+    for label, prog in builds:
+        cmds += [(f"{label} {v}", f"{prog} a b", dict(env, LINECMP_KERNEL=v)) for v in versions]
+    cmds += [("wc -l", "wc -l a b", env), ("cmp", "cmp a b", env)]
+    bindir = os.path.dirname(builds[0][1])
+    for label, line in shape.extra:
+        line = line.format(bin=bindir)
+        program = shlex.split(line)[0]
+        if shutil.which(program):
+            cmds.append((label, line, env))
+    return [(label, argv(calls(line) if shape.loop else line), e) for label, line, e in cmds]
+
+
+def main():
+    """Generates each shape asked for in a scratch folder, times its commands, prints its rows."""
+    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--bin", default=os.path.join(top, "build", "linecmp"), help="the linecmp to time")
+    ap.add_argument("--before", help="another linecmp to time in the same turns")
+    ap.add_argument("--runs", type=int, default=5, help="timed runs of each command")
+    ap.add_argument("--kernels", help="comma-separated versions to time, of those this CPU runs (default all)")
+    ap.add_argument("shapes", nargs="*", help="shape names, or prefixes of them (default all)")
+    args = ap.parse_args()
+    builds = [("linecmp", os.path.abspath(args.bin))]
+    if args.before:
+        builds.append(("before", os.path.abspath(args.before)))
+    versions = kernels(builds[0][1])
+    if args.kernels:
+        versions = [v for v in args.kernels.split(",") if v in versions]
+    chosen = [s for s in SHAPES if not args.shapes or any(s.name.startswith(p) for p in args.shapes)]
+
+    work = tempfile.mkdtemp(prefix="linecmp-bench.")
+    try:
+        floor = os.path.join(work, "floor")
+        subprocess.run(["cc", "-O2", "-o", floor, os.path.join(top, "bench", "floor.c")], check=True)
+        os.chdir(work)
+        print(f"CPU: {cpu()}, {os.cpu_count()} cores; {platform.system()} {platform.release()}; "
+              f"kernel versions: {', '.join(versions)}; {args.runs} runs each, taking turns; medians; "
+              "files in the page cache\n")
+        for shape in chosen:
+            print(f"- {shape.name}: {shape.about}")
+        print("\n| shape | command | median s | peak MiB | ÷ floor |\n|---|---|---:|---:|---:|")
+        for shape in chosen:
+            shape.make()
+            got = measure(commands(shape, floor, builds, versions), args.runs)
+            base = got["floor"][0]
+            for label, (sec, mib) in got.items():
+                mem = "-" if mib is None else f"{mib:.1f}"
+                print(f"| {shape.name} | {label} | {sec:.4f} | {mem} | {sec / base:.2f} |", flush=True)
+            for f in os.listdir(work):
+                if f != "floor":
+                    shutil.rmtree(f) if os.path.isdir(f) else os.remove(f)
+    finally:
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()
