@@ -169,6 +169,50 @@ def small():
     os.mkdir("fb")
 
 
+def judge_numbers():
+    """50 MB of random numbers below 10^9, one a line, as answer and output alike, and a
+    validator's feedback folder."""
+    write("a", numbers(48, "%d", 22, 0, 10**9))
+    shutil.copyfile("a", "b")
+    os.mkdir("fb")
+
+
+def judge_crlf():
+    """The same numbers; the output ends each line with a space and CR LF."""
+    write("a", numbers(48, "%d", 22, 0, 10**9))
+    mapped("a", "b", lambda c: c.replace(b"\n", b" \r\n"))
+    os.mkdir("fb")
+
+
+def ninth_digit_off(chunk):
+    """Each number of chunk with its 9th significant digit moved on by one, no carry."""
+    out = []
+    for line in chunk.split(b"\n"):
+        digits = [i for i, c in enumerate(line) if 48 <= c <= 57]
+        sig = [i for i in digits if i >= next((j for j in digits if line[j] != 48), len(line))]
+        if len(sig) >= 9:
+            k = sig[8]
+            line = line[:k] + bytes([48 + (line[k] - 47) % 10]) + line[k + 1:]
+        out.append(line)
+    return b"\n".join(out)
+
+
+def judge_floats():
+    """50 MB of random floats to 12 significant digits; the output's each off in its 9th."""
+    write("a", numbers(48, "%.12g", 23, -1000, 1000))
+    mapped("a", "b", ninth_digit_off)
+    os.mkdir("fb")
+
+
+def judge_wrong_first():
+    """A 1 GB output whose first token is wrong, against a one-line answer."""
+    write("a", [b"1\n"])
+    with open("b", "wb") as f:
+        f.write(b"x\n")
+        f.truncate(10**9)
+    os.mkdir("fb")
+
+
 CALLS = 500  # calls in the loop of the per-call shape
 
 
@@ -180,11 +224,14 @@ def calls(line):
 class Shape:
     """A row of the benchmark: its name, what it is, the function that writes files a and
     b, extra commands (label, command line with {bin} for the folder of the linecmp
-    timed; left out when their program is missing), and whether every command runs
-    CALLS times in a sh loop, to time starting it."""
+    timed; left out when their program is missing), whether every command runs CALLS
+    times in a sh loop, to time starting it, and the command timed under each kernel
+    version ({prog} the linecmp timed, {bin} its folder)."""
 
-    def __init__(self, name, about, make, extra=(), loop=False):
+    def __init__(self, name, about, make, extra=(), loop=False, timed="{prog} a b"):
         self.name, self.about, self.make, self.extra, self.loop = name, about, make, extra, loop
+        self.timed = timed
+        self.who = "" if timed == "{prog} a b" else "validator "  # before the build's label
 
 
 # The first eight are the shapes the goals are set for.
@@ -203,6 +250,16 @@ SHAPES = [
     Shape("empty-lines", "64 Mi empty lines against the same with the last changed", empty_lines),
     Shape("one-byte-lines", "32 Mi lines 'a' against as many 'b'", one_byte_lines),
     Shape("one-two-shifted", "64 MiB of one- and two-byte lines in turn, shifted by a line", one_two_shifted),
+    # The judges' rules, each as linecmp-validator judges by default, beside linecmp's own
+    # exact comparison of the same files.
+    Shape("judge-same", "the validator's default rules on 50 MB of numbers against the same", judge_numbers,
+          [("linecmp exact", "{bin}/linecmp a b")], timed="{bin}/linecmp-validator in a fb < b"),
+    Shape("judge-crlf", "the same, the output with a space and CR LF at each line end (accepted)", judge_crlf,
+          [("linecmp exact", "{bin}/linecmp a b")], timed="{bin}/linecmp-validator in a fb < b"),
+    Shape("judge-floats", "50 MB of floats, each off in its 9th digit, float_tolerance 1e-6 (accepted)",
+          judge_floats, timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b"),
+    Shape("judge-wrong-first", "a 1 GB output whose first token is wrong", judge_wrong_first,
+          timed="{bin}/linecmp-validator in a fb < b"),
     Shape("per-call", f"{CALLS} calls on two 3-line files in a sh loop: the cost of one call", small, [
         ("linecmp static", "{bin}/../build-static/linecmp a b"),
         ("validator static", "{bin}/../build-static/linecmp-validator in a fb < b"),
@@ -274,7 +331,8 @@ def commands(shape, floor, builds, versions):
     env = dict(os.environ)
     cmds = [("floor", f"{floor} a b", env)]
     for label, prog in builds:
-        cmds += [(f"{label} {v}", f"{prog} a b", dict(env, LINECMP_KERNEL=v)) for v in versions]
+        line = shape.timed.format(prog=prog, bin=os.path.dirname(prog))
+        cmds += [(f"{shape.who}{label} {v}", line, dict(env, LINECMP_KERNEL=v)) for v in versions]
     cmds += [("wc -l", "wc -l a b", env), ("cmp", "cmp a b", env)]
     bindir = os.path.dirname(builds[0][1])
     for label, line in shape.extra:

@@ -330,7 +330,8 @@ bool squeezepairs(const char *p, size_t n, const char *q, size_t m, const tokenr
 }
 
 template <class T>
-tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
+tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenrules &rules) {
+  const tokenrules r = rules;  // a copy the compiler may keep in registers: nothing written here can alias it
   tokentally t;
   size_t i = 0, j = 0;  // places between tokens, up to which the pairs are alike
   for (;;) {
