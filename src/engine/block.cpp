@@ -134,10 +134,10 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
       if (const void *lf = memrchr(p, '\n', d)) from = static_cast<const char *>(lf) + 1;
       restart(at);
     }
-    size_t k = size_t(p + d - from);
-    keep(at.head, from, k, HEAD);
-    keeplast(at.near, from, k);
-    at.col += int64_t(k);
+    size_t part = size_t(p + d - from);  // of the stop's line, in this span
+    keep(at.head, from, part, HEAD);
+    keeplast(at.near, from, part);
+    at.col += int64_t(part);
     a.pos += d;
     b.pos += d;
     if (d < n) return false;

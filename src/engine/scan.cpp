@@ -15,6 +15,8 @@
 #include <emmintrin.h>
 #endif
 
+using namespace linecmp::engine;
+
 namespace {
 
 // Masks eight bytes at a time in a 64-bit word (SWAR). Bytes are put in file order, low
@@ -105,18 +107,18 @@ const kernels *best() { return &portable; }
 
 }  // namespace
 
-const kernels portable = {"portable", firstdiff_chunks, countlf_lanes, aligned<words>, shifted<words>};
+const kernels linecmp::engine::portable = {"portable", firstdiff_chunks, countlf_lanes, aligned<words>, shifted<words>};
 
 #if defined(__x86_64__)
 // The line-feed count stays the byte-lane loop, which the compiler already turns into
 // SSE2; without the popcnt instruction, which SSE2 machines may lack, masks count slower.
-const kernels sse2 = {"sse2", firstdiff<xmm>, countlf_lanes, aligned<xmm>, shifted<xmm>};
-const kernels *const versions[] = {&portable, &sse2, &avx2, &avx512, nullptr};
+const kernels linecmp::engine::sse2 = {"sse2", firstdiff<xmm>, countlf_lanes, aligned<xmm>, shifted<xmm>};
+const kernels *const linecmp::engine::versions[] = {&portable, &sse2, &avx2, &avx512, nullptr};
 #else
-const kernels *const versions[] = {&portable, nullptr};
+const kernels *const linecmp::engine::versions[] = {&portable, nullptr};
 #endif
 
-bool runnable(const kernels &k) {
+bool linecmp::engine::runnable(const kernels &k) {
 #if defined(__x86_64__)
   __builtin_cpu_init();  // this may run before the start-up code that calls it
   if (&k == &avx2) return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
@@ -159,7 +161,7 @@ choice choose() {
 
 }  // namespace
 
-const kernels *chosen(std::string *why) {
+const kernels *linecmp::engine::chosen(std::string *why) {
   static const choice made = choose();
   if (!made.k && why) *why = made.why;
   return made.k;

@@ -20,7 +20,7 @@
 #include "scan_body.h"
 #include "scan_ymm.h"
 
-const kernels avx2 = {"avx2", firstdiff<ymm>, countlf<ymm>, aligned<ymm>, shifted<ymm>};
+const kernels linecmp::engine::avx2 = {"avx2", firstdiff<ymm>, countlf<ymm>, aligned<ymm>, shifted<ymm>};
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -370,7 +370,7 @@ tally shifted512(const char *p, size_t n, const char *q, size_t m) {
 // Where identical stretches end, and how many line feeds they hold, the AVX2 loops find as
 // fast: on two identical 256 MiB files (2-core AMD EPYC), 57.0 ms with them and 61.7 ms
 // with 64-byte loads, which mostly straddle two cache lines.
-const kernels avx512 = {"avx512", firstdiff<ymm>, countlf<ymm>, aligned<zmm>, shifted512};
+const kernels linecmp::engine::avx512 = {"avx512", firstdiff<ymm>, countlf<ymm>, aligned<zmm>, shifted512};
 
 #if defined(__clang__)
 #pragma clang attribute pop

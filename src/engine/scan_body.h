@@ -13,6 +13,9 @@
 
 namespace {
 
+using linecmp::engine::kernels;
+using linecmp::engine::tally;
+
 // The masks of a last, partial word of k < 64 bytes: zero padding is neither a line feed
 // nor a difference.
 template <class M>
