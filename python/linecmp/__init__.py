@@ -88,11 +88,14 @@ def compare(a: Input, b: Input, labels: Optional[Sequence[Label]] = None) -> Res
 
 
 def assert_same(expected: Input, actual: Input, labels: Sequence[Label] = ("expected", "actual")) -> None:
-    """Raises AssertionError when the inputs differ, with the report and where they first differ."""
+    """Raises AssertionError when the inputs differ, with the report and where they first differ.
+
+    The message starts on a line of its own, so that its lines align under "AssertionError:".
+    """
     __tracebackhide__ = True  # pytest shows the caller's line
     result = compare(expected, actual, labels)
     if not result.same:
-        raise AssertionError(result.report + result.locator)
+        raise AssertionError("\n" + result.report + result.locator)
 
 
 class Verdict(str, enum.Enum):

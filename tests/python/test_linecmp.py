@@ -102,7 +102,7 @@ def test_assert_same():
     with pytest.raises(AssertionError) as raised:
         linecmp.assert_same(b"1\n2\n", b"1\n3\n")
     result = linecmp.compare(b"1\n2\n", b"1\n3\n", ("expected", "actual"))
-    assert str(raised.value) == result.report + result.locator and result.first == (2, 1)
+    assert str(raised.value) == "\n" + result.report + result.locator and result.first == (2, 1)
 
 
 def test_threads_give_what_each_gives_alone():
