@@ -1,10 +1,10 @@
 """The Python package: against the program on every case folder, errors, threads."""
 
+import concurrent.futures
 import os
 import pathlib
 import subprocess
 import sys
-import threading
 
 import pytest
 
@@ -58,8 +58,7 @@ def test_unusable_kernel_as_the_program(program):
 
 @pytest.mark.parametrize("a, b, labels, shown", [
     (b"a\n", b"b\n", None, "   first 0001: a\n  second 0001: b\n"),
-    (str(CASES / "crlf-against-lf" / "file1"), b"x\n", ("f\xe9", b"\xff"), "     f\xe9 0001: "),
-    (b"\xff\n", bytearray(b"\xfe\n"), ["1234567890", "same"], "12345678 0001: \\ff\n    same 0001: \\fe\n"),
+    (b"\xff\n", bytearray(b"\xfe\n"), ["f\xe9", b"\xff"], "     f\xe9 0001: \\ff\n       \udcff 0001: \\fe\n"),
 ])
 def test_labels(a, b, labels, shown):
     assert linecmp.compare(a, b, labels).report.startswith(shown)
@@ -67,8 +66,7 @@ def test_labels(a, b, labels, shown):
 
 @pytest.mark.parametrize("a, labels, error, errno", [
     ("/nonexistent/file", None, FileNotFoundError, 2),
-    ("/", None, IsADirectoryError, 21),
-    (pathlib.Path("/proc/self/mem"), None, OSError, 5),
+    (pathlib.Path("/"), None, IsADirectoryError, 21),
     ("file\0name", None, ValueError, None),
     (3, None, TypeError, None),
     (b"", "ab", TypeError, None),
@@ -81,20 +79,19 @@ def test_errors(a, labels, error, errno):
         assert (raised.value.errno, raised.value.strerror, raised.value.filename) == (errno, os.strerror(errno), str(a))
 
 
-@pytest.mark.parametrize("rules, answer, output, flags, verdict", [
-    ("checker", b"1\n", b"1\n", (), linecmp.Verdict.ACCEPTED),
-    ("checker", b"1\n", b"1 \n", [], linecmp.Verdict.WRONG_ANSWER),
-    ("no-such-rules", b"", b"", (), linecmp.JudgeError),
-    ("checker", b"", b"", "flag", TypeError),
+@pytest.mark.parametrize("rules, output, flags, verdict", [
+    ("checker", b"1\n", (), linecmp.Verdict.ACCEPTED),
+    ("checker", b"1 \n", [], linecmp.Verdict.WRONG_ANSWER),
+    ("no-such-rules", b"", (), linecmp.JudgeError),
+    ("checker", b"", "flag", TypeError),
 ])
-def test_judge(rules, answer, output, flags, verdict):
-    if not isinstance(verdict, linecmp.Verdict):
-        with pytest.raises(verdict):
-            linecmp.judge(rules, answer, output, flags)
-        return
-    judgement = linecmp.judge(rules, answer, output, flags)
-    accepted = verdict is linecmp.Verdict.ACCEPTED
-    assert (judgement.verdict, bool(judgement), judgement.message == "") == (verdict, accepted, accepted)
+def test_judge(rules, output, flags, verdict):
+    if isinstance(verdict, linecmp.Verdict):
+        judgement = linecmp.judge(rules, b"1\n", output, flags)
+        accepted = verdict is linecmp.Verdict.ACCEPTED
+        assert (judgement.verdict, bool(judgement), judgement.message == "") == (verdict, accepted, accepted)
+    else:
+        pytest.raises(verdict, linecmp.judge, rules, b"1\n", output, flags)
 
 
 def test_assert_same():
@@ -108,23 +105,13 @@ def test_assert_same():
 def test_threads_give_what_each_gives_alone():
     texts = [b"".join(b"%d\n" % (i * k) for i in range(20000)) for k in (1, 1, 2)] + [b""]
     pairs = [(a, b) for a in texts for b in texts] * 4
-    alone = [linecmp.compare(a, b).report for a, b in pairs]
-    results = [None] * len(pairs)
-
-    def share(first):
-        for n in range(first, len(pairs), 4):
-            results[n] = linecmp.compare(*pairs[n]).report
-
-    threads = [threading.Thread(target=share, args=(t,)) for t in range(4)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert results == alone
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        assert list(pool.map(lambda p: linecmp.compare(*p).report, pairs)) == [linecmp.compare(*p).report for p in pairs]
 
 
-# Runs in a process of its own, so that a GIL held while reading stops only that process:
-# a comparison waits on a FIFO that only this thread opens for writing.
+# In a process of its own, where a GIL held while reading would stop only that process: a
+# comparison waits on a FIFO that only this thread opens for writing, and holds the buffer.
+# Then contents that change under comparisons give reports.
 HELD = """
 import errno, os, sys, threading, linecmp
 fifo, data, got = sys.argv[1], bytearray(b"x\\n"), []
@@ -140,21 +127,14 @@ try:
     data.append(1)
     sys.exit("the buffer was not held")
 except BufferError:
-    pass
-os.write(writer, b"x\\n")
+    os.write(writer, b"x\\n")
 os.close(writer)
 worker.join()
 assert got[0].same
-stop = []
-def change():
-    while not stop:
-        data[0] ^= 1
-changer = threading.Thread(target=change)
+changer = threading.Thread(target=lambda: [data.__setitem__(0, i % 256) for i in range(200000)])
 changer.start()
-for _ in range(2000):
+while changer.is_alive():
     assert isinstance(linecmp.compare(data, b"y\\n"), linecmp.Result)
-stop.append(1)
-changer.join()
 """
 
 
