@@ -56,42 +56,34 @@ def test_unusable_kernel_as_the_program(program):
     assert run([sys.executable, "-m", "linecmp"], CASES / NAMES[0], env) == program(CASES / NAMES[0], env)
 
 
-@pytest.mark.parametrize("a, b, labels, shown", [
-    (b"a\n", b"b\n", None, "   first 0001: a\n  second 0001: b\n"),
-    (b"\xff\n", bytearray(b"\xfe\n"), ["f\xe9", b"\xff"], "     f\xe9 0001: \\ff\n       \udcff 0001: \\fe\n"),
+def oserror(path):
+    """The type, errno, strerror and filename of the error that comparing path raises."""
+    try:
+        linecmp.compare(path, b"")
+    except OSError as e:
+        return type(e), e.errno, e.strerror, e.filename
+
+
+@pytest.mark.parametrize("call, want", [
+    (lambda: linecmp.compare(b"a\n", b"b\n").report, "   first 0001: a\n  second 0001: b\n"),
+    (lambda: linecmp.compare(b"\xff\n", bytearray(b"\xfe\n"), ["f\xe9", b"\xff"]).report,
+     "     f\xe9 0001: \\ff\n       \udcff 0001: \\fe\n"),
+    (lambda: oserror("/nonexistent/file"), (FileNotFoundError, 2, os.strerror(2), "/nonexistent/file")),
+    (lambda: oserror(pathlib.Path("/")), (IsADirectoryError, 21, os.strerror(21), "/")),
+    (lambda: linecmp.compare("file\0name", b""), ValueError),
+    (lambda: linecmp.compare(3, b""), TypeError),
+    (lambda: linecmp.compare(b"", b"", "ab"), TypeError),
+    (lambda: linecmp.compare(b"", b"", ("a", "b", "c")), ValueError),
+    (lambda: ((j := linecmp.judge("checker", b"1\n", b"1\n", [])).verdict, bool(j), j.message), ("accepted", True, "")),
+    (lambda: ((j := linecmp.judge("checker", b"1\n", b"1 \n")).verdict, bool(j)), (linecmp.Verdict.WRONG_ANSWER, False)),
+    (lambda: linecmp.judge("no-such-rules", b"", b""), linecmp.JudgeError),
+    (lambda: linecmp.judge("checker", b"", b"", "flag"), TypeError),
 ])
-def test_labels(a, b, labels, shown):
-    assert linecmp.compare(a, b, labels).report.startswith(shown)
-
-
-@pytest.mark.parametrize("a, labels, error, errno", [
-    ("/nonexistent/file", None, FileNotFoundError, 2),
-    (pathlib.Path("/"), None, IsADirectoryError, 21),
-    ("file\0name", None, ValueError, None),
-    (3, None, TypeError, None),
-    (b"", "ab", TypeError, None),
-    (b"", ("a", "b", "c"), ValueError, None),
-])
-def test_errors(a, labels, error, errno):
-    with pytest.raises(error) as raised:
-        linecmp.compare(a, b"", labels)
-    if errno:
-        assert (raised.value.errno, raised.value.strerror, raised.value.filename) == (errno, os.strerror(errno), str(a))
-
-
-@pytest.mark.parametrize("rules, output, flags, verdict", [
-    ("checker", b"1\n", (), linecmp.Verdict.ACCEPTED),
-    ("checker", b"1 \n", [], linecmp.Verdict.WRONG_ANSWER),
-    ("no-such-rules", b"", (), linecmp.JudgeError),
-    ("checker", b"", "flag", TypeError),
-])
-def test_judge(rules, output, flags, verdict):
-    if isinstance(verdict, linecmp.Verdict):
-        judgement = linecmp.judge(rules, b"1\n", output, flags)
-        accepted = verdict is linecmp.Verdict.ACCEPTED
-        assert (judgement.verdict, bool(judgement), judgement.message == "") == (verdict, accepted, accepted)
+def test_calls(call, want):
+    if isinstance(want, type):
+        pytest.raises(want, call)
     else:
-        pytest.raises(verdict, linecmp.judge, rules, b"1\n", output, flags)
+        assert call() == want
 
 
 def test_assert_same():
