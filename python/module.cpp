@@ -94,10 +94,11 @@ py::tuple judge(const std::string &rules, py::handle answer, py::handle output, 
 
 PYBIND11_MODULE(_linecmp, m) {
   m.doc() = "The linecmp library's functions; use them through the package linecmp.";
+  py::register_exception<linecmp::judge_error>(m, "JudgeError");
   // An input that cannot be opened or read is the OSError of its errno, whose type
   // Python picks (FileNotFoundError, IsADirectoryError, ...). _opening tells the command
   // line which message the program gives.
-  py::register_exception<linecmp::judge_error>(m, "JudgeError");
+  // NOLINTNEXTLINE(performance-unnecessary-value-param): the signature is pybind11's
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
