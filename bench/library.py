@@ -9,7 +9,8 @@ needs about 512 MiB of free disk in the temporary folder. Three measurements, as
 1. one call on two 3-line contents, in-process, beside one run of the program on the same
    contents as files, started from a shell loop and from subprocess.run();
 2. two identical 256 MiB files (lines of 0 to 80 letters), in-process and by the program;
-3. two such comparisons in two threads at once, beside one alone.
+3. two such comparisons in two threads at once, beside one alone, and beside two
+   processes of the program at once, which share nothing but the machine.
 """
 
 import os
@@ -109,11 +110,19 @@ def main(program):
             for t in threads:
                 t.join()
 
-        paired = median(both, 9)
+        def twice():
+            programs = [subprocess.Popen([program, a, b]) for _ in range(2)]
+            for p in programs:
+                p.wait()
+
+        paired, processes = median(both, 9), median(twice, 9)
         print("\n3. the same in two threads at once (medians of 9); CPU per comparison")
         print(f"   two threads                                           {paired[0] * 1e3:7.1f} ms {paired[1] / 2 * 1e3:7.1f} ms")
         print(f"   two threads / one alone                               {paired[0] / inproc[0]:7.2f} x  "
               f"{paired[1] / 2 / inproc[1]:7.2f} x")
+        # What the machine allows: two processes share nothing but the cores and memory.
+        print(f"   two program processes at once / one alone             {processes[0] / run[0]:7.2f} x  "
+              f"{processes[1] / 2 / run[1]:7.2f} x")
         print(f"\nload average at the end: {os.getloadavg()[0]:.2f} (on {os.cpu_count()} cores)")
 
 
