@@ -23,6 +23,6 @@ struct place {
 place firstplace(std::string_view x, std::string_view y);
 
 // The versions of the scan kernels this CPU runs, for checks to take turns among.
-std::vector<const kernels *> usable();
+std::vector<const linecmp::engine::kernels *> usable();
 
 #endif

@@ -12,6 +12,8 @@
 
 #include "reference.h"
 
+using namespace linecmp::engine;
+
 namespace {
 
 struct naive {

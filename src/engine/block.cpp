@@ -129,13 +129,15 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
     const char *from = p;  // where the line that the stop falls in starts, within p[0, d]
     if (lines > 0) {
       rows += int64_t(lines);
-      from = static_cast<const char *>(memrchr(p, '\n', d)) + 1;
+      // Contents in memory that another thread changes meanwhile may have lost the line
+      // feed just counted; the stop's line then starts where the span does.
+      if (const void *lf = memrchr(p, '\n', d)) from = static_cast<const char *>(lf) + 1;
       restart(at);
     }
-    size_t tail = size_t(p + d - from);
-    keep(at.head, from, tail, HEAD);
-    keeplast(at.near, from, tail);
-    at.col += int64_t(tail);
+    size_t part = size_t(p + d - from);  // of the stop's line, in this span
+    keep(at.head, from, part, HEAD);
+    keeplast(at.near, from, part);
+    at.col += int64_t(part);
     a.pos += d;
     b.pos += d;
     if (d < n) return false;

@@ -44,6 +44,7 @@ error::error(int errnum, std::string path, bool opening)
 namespace {
 
 using engine::comparison;
+using engine::kernels;
 using engine::outcome;
 using engine::src;
 
@@ -73,7 +74,7 @@ std::string name(const input &in, const char *label) {
 // The kernels, or judge_error.
 const kernels &scanner() {
   std::string why;
-  const kernels *k = chosen(&why);
+  const kernels *k = engine::chosen(&why);
   if (!k) throw judge_error(why);
   return *k;
 }

@@ -9,11 +9,16 @@
 #include <iterator>
 #include <numeric>
 
-#include "scan_body.h"
-
 #if defined(__x86_64__)
 #include <emmintrin.h>
 #endif
+
+namespace linecmp::engine {
+
+// The portable and SSE2 versions, from the bodies every version shares.
+namespace base {
+
+#include "scan_body.h"
 
 namespace {
 
@@ -119,6 +124,12 @@ struct xmm {
 };
 #endif
 
+}  // namespace
+
+}  // namespace base
+
+namespace {
+
 #if defined(__x86_64__)
 const kernels *best() {
   if (runnable(avx512)) return &avx512;
@@ -130,12 +141,16 @@ const kernels *best() { return &portable; }
 
 }  // namespace
 
-const kernels portable = {"portable", firstdiff_chunks, countlf_lanes, aligned<words>, shifted<words>, tokens_portable};
+const kernels portable = {
+    "portable",     base::firstdiff_chunks, base::countlf_lanes, base::aligned<base::words>, base::shifted<base::words>,
+    tokens_portable};
 
 #if defined(__x86_64__)
 // The line-feed count stays the byte-lane loop, which the compiler already turns into
 // SSE2; without the popcnt instruction, which SSE2 machines may lack, masks count slower.
-const kernels sse2 = {"sse2", firstdiff<xmm>, countlf_lanes, aligned<xmm>, shifted<xmm>, tokens_sse2};
+const kernels sse2 = {
+    "sse2",     base::firstdiff<base::xmm>, base::countlf_lanes, base::aligned<base::xmm>, base::shifted<base::xmm>,
+    tokens_sse2};
 const kernels *const versions[] = {&portable, &sse2, &avx2, &avx512, nullptr};
 #else
 const kernels *const versions[] = {&portable, nullptr};
@@ -189,3 +204,5 @@ const kernels *chosen(std::string *why) {
   if (!made.k && why) *why = made.why;
   return made.k;
 }
+
+}  // namespace linecmp::engine

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace linecmp::engine {
+
 // What a pass over two spans found. Both spans start at a line start; only whole lines
 // (ended by a line feed inside the span) are consumed.
 struct tally {
@@ -81,5 +83,7 @@ bool runnable(const kernels &k);
 // LINECMP_KERNEL names a version that is unknown or that this CPU cannot run; why then
 // gets the reason, for the program to fail with. An empty LINECMP_KERNEL is unset.
 const kernels *chosen(std::string *why = nullptr);
+
+}  // namespace linecmp::engine
 
 #endif

@@ -17,10 +17,21 @@
 #pragma GCC target("avx2,popcnt")
 #endif
 
+namespace linecmp::engine {
+
+namespace avx2base {
 #include "scan_body.h"
 #include "scan_ymm.h"
+}  // namespace avx2base
 
-const kernels avx2 = {"avx2", firstdiff<ymm>, countlf<ymm>, aligned<ymm>, shifted<ymm>, tokens_avx2};
+const kernels avx2 = {"avx2",
+                      avx2base::firstdiff<avx2base::ymm>,
+                      avx2base::countlf<avx2base::ymm>,
+                      avx2base::aligned<avx2base::ymm>,
+                      avx2base::shifted<avx2base::ymm>,
+                      tokens_avx2};
+
+}  // namespace linecmp::engine
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -23,6 +23,10 @@
 #pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")
 #endif
 
+namespace linecmp::engine {
+
+namespace avx512base {
+
 #include "scan_body.h"
 #include "scan_ymm.h"
 
@@ -367,10 +371,19 @@ tally shifted512(const char *p, size_t n, const char *q, size_t m) {
 
 }  // namespace
 
+}  // namespace avx512base
+
 // Where identical stretches end, and how many line feeds they hold, the AVX2 loops find as
 // fast: on two identical 256 MiB files (2-core AMD EPYC), 57.0 ms with them and 61.7 ms
 // with 64-byte loads, which mostly straddle two cache lines.
-const kernels avx512 = {"avx512", firstdiff<ymm>, countlf<ymm>, aligned<zmm>, shifted512, tokens_avx512};
+const kernels avx512 = {"avx512",
+                        avx512base::firstdiff<avx512base::ymm>,
+                        avx512base::countlf<avx512base::ymm>,
+                        avx512base::aligned<avx512base::zmm>,
+                        avx512base::shifted512,
+                        tokens_avx512};
+
+}  // namespace linecmp::engine
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -3,15 +3,9 @@
 // version instantiates them with its own way of making the masks, M:
 //   M::lf(p)    bit i set when p[i] is a line feed, for i < 64
 //   M::ne(p, q) bit i set when p[i] != q[i], for i < 64
-// Only for use inside the scan unit; every file that includes it is one version.
-#ifndef LINECMP_SCAN_BODY_H
-#define LINECMP_SCAN_BODY_H
-
-#include <cstring>
-
-#include "scan.h"
-
-namespace {
+// Only for use inside the scan unit: each version includes it once, inside a namespace of
+// its own within linecmp::engine, after the standard headers and scan.h. It has no include
+// guard: a program built from one file holds it once per version.
 
 // The masks of a last, partial word of k < 64 bytes: zero padding is neither a line feed
 // nor a difference.
@@ -240,7 +234,3 @@ tally shifted(const char *p, size_t n, const char *q, size_t m) {
   t.used2 = size_t(int64_t(b.at[b.used]) + 1);
   return t;
 }
-
-}  // namespace
-
-#endif

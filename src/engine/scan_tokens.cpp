@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace linecmp::engine {
+
 namespace {
 
 // Whether c is whitespace of that kind.
@@ -121,3 +123,5 @@ tokentally tokens_sse2(const char *p, size_t n, const char *q, size_t m, const t
   return sse2_tokens::tokens<xmmtokens>(p, n, q, m, r);
 }
 #endif
+
+}  // namespace linecmp::engine

@@ -17,6 +17,8 @@
 #pragma GCC target("avx2,popcnt,bmi,lzcnt")
 #endif
 
+namespace linecmp::engine {
+
 namespace {
 
 // For each byte value, the offsets of its set bits, packed from the low byte up: the
@@ -111,6 +113,8 @@ namespace avx2_tokens {
 tokentally tokens_avx2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
   return avx2_tokens::tokens<ymmtokens>(p, n, q, m, r);
 }
+
+}  // namespace linecmp::engine
 
 #if defined(__clang__)
 #pragma clang attribute pop

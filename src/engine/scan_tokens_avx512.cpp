@@ -19,6 +19,8 @@
 #pragma GCC target("avx2,avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")
 #endif
 
+namespace linecmp::engine {
+
 namespace {
 
 struct zmmtokens {
@@ -57,6 +59,8 @@ namespace avx512_tokens {
 tokentally tokens_avx512(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
   return avx512_tokens::tokens<zmmtokens>(p, n, q, m, r);
 }
+
+}  // namespace linecmp::engine
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -1,16 +1,8 @@
 // The masks of 64 bytes made with AVX2, two 32-byte halves at a time. Only for files
 // compiled for AVX2, after scan_body.h: the AVX2 version, and the AVX-512 one, which
 // finds where identical stretches end with them. Its headers must already be included
-// before the file's target is set, as they are.
-#ifndef LINECMP_SCAN_YMM_H
-#define LINECMP_SCAN_YMM_H
-
-#include <immintrin.h>
-
-#include <cstdint>
-#include <cstring>
-
-namespace {
+// before the file's target is set, as they are (immintrin.h, cstdint, cstring). Like
+// scan_body.h, a body with no include guard, included inside each version's namespace.
 
 struct ymm {
   static uint64_t bits(__m256i eq, int k) { return uint64_t(uint32_t(_mm256_movemask_epi8(eq))) << (32 * k); }
@@ -57,7 +49,3 @@ struct ymm {
     return ~same & 0xff;
   }
 };
-
-}  // namespace
-
-#endif

@@ -1,0 +1,130 @@
+"""Times linecmp in-process, from the Python package, beside the program.
+
+    python bench/library.py [PROGRAM]
+
+with the package installed (see the README's "From Python") and PROGRAM the program to
+measure against, by default build-static/linecmp (cmake --workflow --preset static). It
+needs about 512 MiB of free disk in the temporary folder. Three measurements, as medians:
+
+1. one call on two 3-line contents, in-process, beside one run of the program on the same
+   contents as files, started from a shell loop and from subprocess.run();
+2. two identical 256 MiB files (lines of 0 to 80 letters), in-process and by the program;
+3. two such comparisons in two threads at once, beside one alone, and beside two
+   processes of the program at once, which share nothing but the machine.
+"""
+
+import os
+import platform
+import random
+import resource
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import linecmp
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def clocks():
+    """Wall time, and the CPU time of this process and of its children, in seconds."""
+    mine, children = resource.getrusage(resource.RUSAGE_SELF), resource.getrusage(resource.RUSAGE_CHILDREN)
+    return time.perf_counter(), mine.ru_utime + mine.ru_stime, children.ru_utime + children.ru_stime
+
+
+def median(run, times):
+    """The medians of run()'s wall time and CPU time (its own and its children's) over the
+    given number of runs, in seconds. On a busy machine a run waits for a core, so its wall
+    time grows while its CPU time does not."""
+    walls, cpus = [], []
+    for _ in range(times):
+        start = clocks()
+        run()
+        end = clocks()
+        walls.append(end[0] - start[0])
+        cpus.append(end[1] - start[1] + end[2] - start[2])
+    return statistics.median(walls), statistics.median(cpus)
+
+
+def cpu():
+    """The CPU's model name, as the kernel gives it."""
+    with open("/proc/cpuinfo") as info:
+        return next((line.split(":", 1)[1].strip() for line in info if line.startswith("model name")), "?")
+
+
+def write_lines(path, size):
+    """Writes size bytes of lines of 0 to 80 random letters to path."""
+    random.seed(7)
+    pool = [bytes(random.choices(b"abcdefghijklmnopqrstuvwxyz ", k=random.randint(0, 80))) + b"\n"
+            for _ in range(50000)]
+    with open(path, "wb") as out:
+        written = 0
+        while written < size:
+            chunk = b"".join(random.choices(pool, k=20000))[: size - written]
+            out.write(chunk)
+            written += len(chunk)
+
+
+def main(program):
+    print(f"CPU: {cpu()}, {os.cpu_count()} cores; Linux {platform.release()}; Python {platform.python_version()}")
+    print(f"load average at the start: {os.getloadavg()[0]:.2f}")
+    print(f"program: {program}; kernels: {os.environ.get('LINECMP_KERNEL') or 'the fastest this CPU runs'}")
+    with tempfile.TemporaryDirectory() as tmp:
+        a, b = os.path.join(tmp, "a"), os.path.join(tmp, "b")
+        one, two = b"1\n4\n9\n", b"1\n4\n8\n"
+        for path, contents in ((a, one), (b, two)):
+            with open(path, "wb") as out:
+                out.write(contents)
+        calls = 100000
+        inproc = median(lambda: [linecmp.compare(one, two) for _ in range(calls)], 5)[0] / calls
+        files = median(lambda: [linecmp.compare(a, b) for _ in range(calls // 10)], 5)[0] / (calls // 10)
+        loop = f'i=0; while [ $i -lt 500 ]; do "$0" "$1" "$2" >/dev/null; i=$((i + 1)); done'
+        shell = median(lambda: subprocess.run(["sh", "-c", loop, program, a, b], check=True), 5)[0] / 500
+        spawned = median(lambda: subprocess.run([program, a, b], stdout=subprocess.DEVNULL, check=True), 500)[0]
+        print("\n1. one call on two 3-line inputs, wall time (medians)")
+        print(f"   compare() on contents      {inproc * 1e6:9.2f} us")
+        print(f"   compare() on files         {files * 1e6:9.2f} us")
+        print(f"   program, from a sh loop    {shell * 1e6:9.2f} us  = {shell / inproc:6.0f} x compare() on contents")
+        print(f"   program, subprocess.run()  {spawned * 1e6:9.2f} us  = {spawned / inproc:6.0f} x compare() on contents")
+
+        size = 256 << 20
+        write_lines(a, size)
+        with open(a, "rb") as src, open(b, "wb") as dst:
+            dst.write(src.read())
+        assert linecmp.compare(a, b).same
+        print("\n2. two identical 256 MiB files, from the page cache (medians of 9)     wall        CPU")
+        inproc = median(lambda: linecmp.compare(a, b), 9)
+        run = median(lambda: subprocess.run([program, a, b], check=True), 9)
+        print(f"   program                                               {run[0] * 1e3:7.1f} ms {run[1] * 1e3:7.1f} ms")
+        print(f"   compare()                                             {inproc[0] * 1e3:7.1f} ms {inproc[1] * 1e3:7.1f} ms")
+        print(f"   compare() / program                                   {inproc[0] / run[0]:7.2f} x  "
+              f"{inproc[1] / run[1]:7.2f} x")
+
+        def both():
+            threads = [threading.Thread(target=linecmp.compare, args=(a, b)) for _ in range(2)]
+            for t in threads:
+                t.start()
+            for t in threads:
+                t.join()
+
+        def twice():
+            programs = [subprocess.Popen([program, a, b]) for _ in range(2)]
+            for p in programs:
+                p.wait()
+
+        paired, processes = median(both, 9), median(twice, 9)
+        print("\n3. the same in two threads at once (medians of 9); CPU per comparison")
+        print(f"   two threads                                           {paired[0] * 1e3:7.1f} ms {paired[1] / 2 * 1e3:7.1f} ms")
+        print(f"   two threads / one alone                               {paired[0] / inproc[0]:7.2f} x  "
+              f"{paired[1] / 2 / inproc[1]:7.2f} x")
+        # What the machine allows: two processes share nothing but the cores and memory.
+        print(f"   two program processes at once / one alone             {processes[0] / run[0]:7.2f} x  "
+              f"{processes[1] / 2 / run[1]:7.2f} x")
+        print(f"\nload average at the end: {os.getloadavg()[0]:.2f} (on {os.cpu_count()} cores)")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build-static", "linecmp"))

@@ -1,0 +1,129 @@
+"""Compare a program's output with the expected output line by line, in-process.
+
+linecmp.compare(a, b) gives what the linecmp program prints for two inputs, without
+starting a process: each input is a path (str or os.PathLike) or contents (bytes,
+bytearray or memoryview, read where they lie; bytes are never taken for a path).
+linecmp.assert_same() makes it an assertion for pytest and unittest, and
+linecmp.judge() judges by the rules of linecmp's judges' front-ends.
+
+An input that cannot be opened or read raises the OSError of its errno
+(FileNotFoundError, IsADirectoryError, ...), never a report. A kernel version in
+LINECMP_KERNEL that cannot be used raises JudgeError. The GIL is released while a
+comparison runs, so threads compare in parallel.
+"""
+
+from __future__ import annotations
+
+import enum
+import os
+from typing import NamedTuple, Optional, Sequence, Tuple, Union
+
+from ._linecmp import JudgeError
+from ._linecmp import compare as _compare
+from ._linecmp import judge as _judge
+
+__all__ = ["Input", "Place", "Result", "Verdict", "Judgement", "JudgeError", "compare", "assert_same", "judge"]
+
+JudgeError.__module__ = __name__
+
+#: A path, or contents.
+Input = Union[str, "os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview]
+#: A label: str, or the bytes it stands for.
+Label = Union[str, bytes]
+
+
+class Place(NamedTuple):
+    """Where two inputs first differ: the line, and the byte in it, both counted from 1."""
+
+    line: int
+    byte: int
+
+
+class Result:
+    """What a comparison found: str() is the report, bool() whether the inputs are the same."""
+
+    __slots__ = ("same", "report", "first", "locator")
+
+    def __init__(self, same: bool, report: str, first: Optional[Place], locator: str) -> None:
+        #: The inputs are the same: exactly when the report is empty.
+        self.same = same
+        #: The report, exactly as the linecmp program prints it under the labels.
+        self.report = report
+        #: Where the inputs first differ, or None when they are the same.
+        self.first = first
+        #: When they differ: that place, and both lines around it, under the labels.
+        self.locator = locator
+
+    def __str__(self) -> str:
+        return self.report
+
+    def __bool__(self) -> bool:
+        return self.same
+
+    def __repr__(self) -> str:
+        return f"Result(same={self.same!r}, first={self.first!r}, report={self.report!r})"
+
+
+def _labels(labels: Optional[Sequence[Label]]) -> Optional[Tuple[Label, Label]]:
+    """Two labels, or None; a str or bytes is one label, not a sequence of them."""
+    if labels is None:
+        return None
+    if isinstance(labels, (str, bytes)):
+        raise TypeError("labels must be a pair, such as (\"expected\", \"output\")")
+    pair = tuple(labels)
+    if len(pair) != 2:
+        raise ValueError(f"labels must be two, not {len(pair)}")
+    return (pair[0], pair[1])
+
+
+def compare(a: Input, b: Input, labels: Optional[Sequence[Label]] = None) -> Result:
+    """Compares two inputs line by line, as the linecmp program does.
+
+    labels, when given, are the two labels of the report; like the program's, they are
+    cut to 8 bytes and become "first" and "second" when equal. They default to the paths
+    of files, and to "first" and "second" for contents.
+    """
+    same, report, line, byte, locator = _compare(a, b, _labels(labels))
+    return Result(same, report, None if same else Place(line, byte), locator)
+
+
+def assert_same(expected: Input, actual: Input, labels: Sequence[Label] = ("expected", "actual")) -> None:
+    """Raises AssertionError when the inputs differ, with the report and where they first differ.
+
+    The message starts on a line of its own, so that its lines align under "AssertionError:".
+    """
+    __tracebackhide__ = True  # pytest shows the caller's line
+    result = compare(expected, actual, labels)
+    if not result.same:
+        raise AssertionError("\n" + result.report + result.locator)
+
+
+class Verdict(str, enum.Enum):
+    """A judge's verdict."""
+
+    ACCEPTED = "accepted"
+    WRONG_ANSWER = "wrong_answer"
+    PRESENTATION_ERROR = "presentation_error"
+
+
+class Judgement(NamedTuple):
+    """A judge's verdict on an output, and its message for the jury; bool() is accepted."""
+
+    verdict: Verdict
+    message: str
+
+    def __bool__(self) -> bool:
+        return self.verdict is Verdict.ACCEPTED
+
+
+def judge(rules: str, answer: Input, output: Input, flags: Sequence[str] = ()) -> Judgement:
+    """Judges output against answer by the rules of one of linecmp's judges' front-ends.
+
+    rules names the front-end without its "linecmp-" ("checker", "cms-exact", ...), and
+    flags are those it takes. Raises JudgeError when judging cannot be done: rules or
+    flags that are not valid, or an answer that does not hold what the rules need.
+    """
+    if isinstance(flags, (str, bytes)):
+        raise TypeError("flags must be a sequence of flags, such as (\"case_sensitive\",)")
+    verdict, message = _judge(rules, answer, output, list(flags))
+    return Judgement(Verdict(verdict), message)

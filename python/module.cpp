@@ -1,0 +1,119 @@
+// linecmp._linecmp: the library's compare() and judge() for Python, which the package
+// linecmp wraps in its own types. Paths go to the library as the bytes Python gives the
+// system for them; contents are read where they lie, their buffer held for the whole call
+// so that a bytearray cannot be resized under it. The GIL is released while the library
+// reads and compares, so threads compare in parallel.
+#include <linecmp.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace {
+
+// The bytes that Python passes to the system for a str, bytes or os.PathLike (or a
+// label): raises TypeError for any other object and ValueError for a null byte, which
+// would cut the name short.
+std::string fsencoded(py::handle name) {
+  PyObject *encoded = nullptr;
+  if (!PyUnicode_FSConverter(name.ptr(), &encoded)) throw py::error_already_set();
+  py::bytes held = py::reinterpret_steal<py::bytes>(encoded);
+  return std::string(held);
+}
+
+// A str from bytes of the system's, decoded as Python decodes file names, so that
+// encoding it again gives back the same bytes.
+py::str fsdecoded(const std::string &s) {
+  return py::reinterpret_steal<py::str>(PyUnicode_DecodeFSDefaultAndSize(s.data(), Py_ssize_t(s.size())));
+}
+
+// One argument as an input: contents (bytes, bytearray, memoryview) by their buffer, held
+// until the argument is destroyed, which must happen with the GIL held; or a path.
+class argument {
+ public:
+  explicit argument(py::handle object) {
+    if (PyBytes_Check(object.ptr()) || PyByteArray_Check(object.ptr()) || PyMemoryView_Check(object.ptr())) {
+      if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+      held_ = true;
+      in_ = linecmp::bytes(std::string_view(static_cast<const char *>(view_.buf), size_t(view_.len)));
+    } else {
+      in_ = linecmp::file(fsencoded(object));
+    }
+  }
+  argument(const argument &) = delete;
+  argument &operator=(const argument &) = delete;
+  ~argument() {
+    if (held_) PyBuffer_Release(&view_);
+  }
+  const linecmp::input &in() const { return in_; }
+
+ private:
+  Py_buffer view_{};
+  bool held_ = false;
+  linecmp::input in_;
+};
+
+// compare(a, b, labels): same, the report, the line and byte of the first difference (0
+// when none), and the locator. labels is None or a tuple of two.
+py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &labels) {
+  argument x(a), y(b);
+  std::optional<std::pair<std::string, std::string>> named;
+  if (labels) {
+    if (labels->size() != 2) throw py::value_error("labels must be two: the first input's and the second's");
+    named.emplace(fsencoded((*labels)[0]), fsencoded((*labels)[1]));
+  }
+  linecmp::result r;
+  {
+    py::gil_scoped_release unlocked;
+    r = named ? linecmp::compare(x.in(), y.in(), named->first, named->second) : linecmp::compare(x.in(), y.in());
+  }
+  return py::make_tuple(r.same, fsdecoded(r.report), r.first.line, r.first.byte, fsdecoded(r.locator));
+}
+
+// judge(rules, answer, output, flags): the verdict's name and the message.
+py::tuple judge(const std::string &rules, py::handle answer, py::handle output, const std::vector<std::string> &flags) {
+  argument x(answer), y(output);
+  linecmp::judgement j;
+  {
+    py::gil_scoped_release unlocked;
+    j = linecmp::judge(rules, x.in(), y.in(), flags);
+  }
+  const char *verdict = j.v == linecmp::verdict::accepted       ? "accepted"
+                        : j.v == linecmp::verdict::wrong_answer ? "wrong_answer"
+                                                                : "presentation_error";
+  return py::make_tuple(verdict, fsdecoded(j.message));
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_linecmp, m) {
+  m.doc() = "The linecmp library's functions; use them through the package linecmp.";
+  py::register_exception<linecmp::judge_error>(m, "JudgeError");
+  // An input that cannot be opened or read is the OSError of its errno, whose type
+  // Python picks (FileNotFoundError, IsADirectoryError, ...). _opening tells the command
+  // line which message the program gives.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param): the signature is pybind11's
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const linecmp::error &e) {
+      int err = e.code().value();
+      py::object error =
+          py::reinterpret_borrow<py::object>(PyExc_OSError)(err, std::strerror(err), fsdecoded(e.path()));
+      error.attr("_opening") = e.opening();
+      PyErr_SetObject(reinterpret_cast<PyObject *>(Py_TYPE(error.ptr())), error.ptr());
+    }
+  });
+  m.def("compare", &compare, py::arg("a"), py::arg("b"), py::arg("labels"),
+        "compare(a, b, labels) -> (same, report, line, byte, locator): a and b are paths or contents; labels is "
+        "None or two labels.");
+  m.def("judge", &judge, py::arg("rules"), py::arg("answer"), py::arg("output"), py::arg("flags"),
+        "judge(rules, answer, output, flags) -> (verdict, message), the verdict one of accepted, wrong_answer and "
+        "presentation_error.");
+}

@@ -1,0 +1,144 @@
+// The library as a caller sees it, through include/linecmp.h alone: the end-to-end cases
+// again on files, descriptors and contents, errors that never pass for a report, and
+// comparisons in many threads at once, each giving what it gives alone.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linecmp.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// One end-to-end case of linecmp on two files: its folder, its arguments, what it prints,
+// and whether it succeeds.
+struct run {
+  fs::path dir;
+  std::vector<std::string> args;
+  std::string expected;
+  bool ok;
+  explicit run(const std::string &name)
+      : dir(fs::path(CASES_DIR) / name), expected(slurp(dir / "expected")), ok(slurp(dir / "status") == "0\n") {
+    std::istringstream lines(slurp(dir / "args"));
+    for (std::string arg; std::getline(lines, arg);) args.push_back(arg);
+  }
+  // The path of argument i, from anywhere.
+  std::string at(size_t i) const { return args[i].empty() ? "" : (dir / args[i]).string(); }
+};
+
+// What an input made by make() needs while it is read.
+struct holder {
+  std::string contents;
+  int fd = -1;
+  ~holder() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// An input on the file at path, by kind: 'f' the file, 'd' a descriptor on it, 'b' its contents.
+linecmp::input make(char kind, const std::string &path, holder &h) {
+  if (kind == 'f') return linecmp::file(path);
+  if (kind == 'd') return linecmp::descriptor(h.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  return linecmp::bytes(h.contents = slurp(path));
+}
+
+// What the library gives on c's inputs, of the given kinds, under its labels: the report,
+// or for an error the message the program gives, naming the path as c's arguments do.
+std::string outcome(const run &c, const char *kinds) {
+  holder x, y;
+  std::string l1 = c.args.size() > 2 ? c.args[2] : c.args[0], l2 = c.args.size() > 3 ? c.args[3] : c.args[1];
+  try {
+    linecmp::result r = linecmp::compare(make(kinds[0], c.at(0), x), make(kinds[1], c.at(1), y), l1, l2);
+    return r.same == r.report.empty() ? r.report : "same and the report disagree";
+  } catch (const linecmp::error &e) {
+    std::string name = e.path() == c.at(0) ? c.args[0] : e.path() == c.at(1) ? c.args[1] : "?";
+    return (e.opening() ? "Cannot open file " : "Cannot read file ") + name + ".\n";
+  }
+}
+
+// Each case of linecmp alone on two files (not those of another program or of a pipe),
+// with the kinds of inputs to run it on: every kind for one that succeeds, files alone
+// for one that fails.
+std::vector<std::pair<run, std::string>> work() {
+  std::vector<std::pair<run, std::string>> all;
+  for (const auto &dir : fs::directory_iterator(CASES_DIR)) {
+    auto has = [&](const char *file) { return fs::exists(dir.path() / file); };
+    if (has("program") || has("stdin") || has("stdout_to") || dir.path().filename().string().rfind("usage-", 0) == 0)
+      continue;
+    run c(dir.path().filename());
+    for (const char *kinds : {"ff", "dd", "bb", "bd", "db"})
+      if (c.ok || kinds[0] == 'f') all.emplace_back(c, kinds);
+  }
+  return all;
+}
+
+// Every kind of input gives the program's report; a file it cannot open or read is the
+// error it names, never a report. With no labels, those of files are their paths.
+TEST(Cases, SameAsTheProgramFromEveryKindOfInput) {
+  for (const auto &[c, kinds] : work()) {
+    EXPECT_EQ(outcome(c, kinds.c_str()), c.expected) << c.dir << " " << kinds;
+    if (kinds == "ff" && c.ok && c.args.size() == 2) {
+      fs::path here = fs::current_path();
+      fs::current_path(c.dir);
+      EXPECT_EQ(linecmp::compare(linecmp::file(c.args[0]), linecmp::file(c.args[1])).report, c.expected) << c.dir;
+      fs::current_path(here);
+    }
+  }
+}
+
+// A descriptor that cannot be read throws EBADF, under the name messages give it.
+TEST(Errors, DescriptorsNotOpenForReading) {
+  int writeonly = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  for (int fd : {-1, writeonly}) {
+    try {
+      linecmp::compare(linecmp::bytes(""), linecmp::descriptor(fd));
+      ADD_FAILURE() << fd;
+    } catch (const linecmp::error &e) {
+      EXPECT_EQ(e.code().value(), EBADF);
+      EXPECT_EQ(e.path(), "second");
+    }
+  }
+  close(writeonly);
+}
+
+// A kernel version that cannot be used is a judge_error. The version is chosen once per
+// process, so CTest runs this again alone with LINECMP_KERNEL=none.
+TEST(Kernel, UnusableIsAJudgeError) {
+  if (std::string(getenv("LINECMP_KERNEL") ? getenv("LINECMP_KERNEL") : "") != "none") GTEST_SKIP();
+  EXPECT_THROW(linecmp::compare(linecmp::bytes("a"), linecmp::bytes("a")), linecmp::judge_error);
+  EXPECT_THROW(linecmp::judge("checker", linecmp::bytes("a"), linecmp::bytes("a")), linecmp::judge_error);
+}
+
+// Every case, of every kind, compared and judged in four threads at once, gives what it
+// gives alone.
+TEST(Threads, EachGivesWhatItGivesAlone) {
+  const std::vector<std::pair<run, std::string>> all = work();
+  auto once = [&](size_t n) {
+    const run &c = all[n].first;
+    std::string got = outcome(c, all[n].second.c_str());
+    return c.ok ? got + linecmp::judge("checker", linecmp::file(c.at(0)), linecmp::file(c.at(1))).message : got;
+  };
+  std::vector<std::string> alone;
+  for (size_t n = 0; n < all.size(); n++) alone.push_back(once(n));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < 4; t++)
+    threads.emplace_back([&, t] {
+      for (size_t n = t; n < 4 * all.size(); n += 4) wrong += once(n % all.size()) != alone[n % all.size()];
+    });
+  for (auto &t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace

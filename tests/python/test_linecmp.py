@@ -1,0 +1,135 @@
+"""The Python package: against the program on every case folder, errors, threads."""
+
+import concurrent.futures
+import os
+import pathlib
+import subprocess
+import sys
+
+import pytest
+
+import linecmp
+
+CASES = pathlib.Path(__file__).resolve().parents[1] / "cases"
+PROGRAM = os.environ.get("LINECMP_PROGRAM", str(CASES.parents[1] / "build" / "linecmp"))
+# linecmp's own cases, which need no descriptor other than a pipe for standard input.
+NAMES = sorted(d.name for d in CASES.iterdir() if not (d / "program").exists() and not (d / "stdin_via").exists())
+
+
+def run(command, case, env=None, executable=None):
+    """Runs command in a case folder as run_case.sh does: (standard output, error, status)."""
+    args = (case / "args").read_bytes().splitlines() if (case / "args").exists() else []
+    stdin = (case / "stdin").read_bytes() if (case / "stdin").exists() else b""
+    target = (case / "stdout_to").read_text().strip() if (case / "stdout_to").exists() else None
+    with open(target or os.devnull, "wb") as out:
+        done = subprocess.run(command + args, cwd=case, input=stdin, env=env, stderr=subprocess.PIPE,
+                              stdout=out if target else subprocess.PIPE, executable=executable)
+    return done.stdout, done.stderr, done.returncode
+
+
+@pytest.fixture(scope="module")
+def program():
+    """Runs the program in a case folder, named as python -m linecmp is, so that the usage messages match."""
+    if not os.access(PROGRAM, os.X_OK):
+        pytest.skip(f"no program at {PROGRAM}: set LINECMP_PROGRAM")
+    return lambda case, env=None: run(["python -m linecmp"], case, env, PROGRAM)
+
+
+@pytest.mark.parametrize("name", NAMES)
+def test_module_and_compare_as_the_program(program, name):
+    case = CASES / name
+    want = program(case)
+    assert run([sys.executable, "-m", "linecmp"], case) == want
+    args = (case / "args").read_text().splitlines() if (case / "args").exists() else []
+    if want[2] != 0 or want[0] is None or (case / "stdin").exists():
+        return
+    labels = (args[2:] + args[1:2])[:2] if len(args) > 2 else args[:2]
+    paths = [case / arg for arg in args[:2]]
+    for kind in (str, pathlib.Path, pathlib.Path.read_bytes, lambda p: bytearray(p.read_bytes()),
+                 lambda p: memoryview(p.read_bytes())):
+        result = linecmp.compare(kind(paths[0]), kind(paths[1]), labels)
+        assert (result.report, result.same, bool(result)) == (want[0].decode(), not want[0], not want[0])
+
+
+def test_unusable_kernel_as_the_program(program):
+    env = dict(os.environ, LINECMP_KERNEL="none")
+    assert run([sys.executable, "-m", "linecmp"], CASES / NAMES[0], env) == program(CASES / NAMES[0], env)
+
+
+def oserror(path):
+    """The type, errno, strerror and filename of the error that comparing path raises."""
+    try:
+        linecmp.compare(path, b"")
+    except OSError as e:
+        return type(e), e.errno, e.strerror, e.filename
+
+
+@pytest.mark.parametrize("call, want", [
+    (lambda: linecmp.compare(b"a\n", b"b\n").report, "   first 0001: a\n  second 0001: b\n"),
+    (lambda: linecmp.compare(b"\xff\n", bytearray(b"\xfe\n"), ["f\xe9", b"\xff"]).report,
+     "     f\xe9 0001: \\ff\n       \udcff 0001: \\fe\n"),
+    (lambda: oserror("/nonexistent/file"), (FileNotFoundError, 2, os.strerror(2), "/nonexistent/file")),
+    (lambda: oserror(pathlib.Path("/")), (IsADirectoryError, 21, os.strerror(21), "/")),
+    (lambda: linecmp.compare("file\0name", b""), ValueError),
+    (lambda: linecmp.compare(3, b""), TypeError),
+    (lambda: linecmp.compare(b"", b"", "ab"), TypeError),
+    (lambda: linecmp.compare(b"", b"", ("a", "b", "c")), ValueError),
+    (lambda: ((j := linecmp.judge("checker", b"1\n", b"1\n", [])).verdict, bool(j), j.message), ("accepted", True, "")),
+    (lambda: ((j := linecmp.judge("checker", b"1\n", b"1 \n")).verdict, bool(j)), (linecmp.Verdict.WRONG_ANSWER, False)),
+    (lambda: linecmp.judge("no-such-rules", b"", b""), linecmp.JudgeError),
+    (lambda: linecmp.judge("checker", b"", b"", "flag"), TypeError),
+])
+def test_calls(call, want):
+    if isinstance(want, type):
+        pytest.raises(want, call)
+    else:
+        assert call() == want
+
+
+def test_assert_same():
+    linecmp.assert_same(b"1\n2\n", bytearray(b"1\n2\n"))
+    with pytest.raises(AssertionError) as raised:
+        linecmp.assert_same(b"1\n2\n", b"1\n3\n")
+    result = linecmp.compare(b"1\n2\n", b"1\n3\n", ("expected", "actual"))
+    assert str(raised.value) == "\n" + result.report + result.locator and result.first == (2, 1)
+
+
+def test_threads_give_what_each_gives_alone():
+    texts = [b"".join(b"%d\n" % (i * k) for i in range(20000)) for k in (1, 1, 2)] + [b""]
+    pairs = [(a, b) for a in texts for b in texts] * 4
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        assert list(pool.map(lambda p: linecmp.compare(*p).report, pairs)) == [linecmp.compare(*p).report for p in pairs]
+
+
+# In a process of its own, where a GIL held while reading would stop only that process: a
+# comparison waits on a FIFO that only this thread opens for writing, and holds the buffer.
+# Then contents that change under comparisons give reports.
+HELD = """
+import errno, os, sys, threading, linecmp
+fifo, data, got = sys.argv[1], bytearray(b"x\\n"), []
+worker = threading.Thread(target=lambda: got.append(linecmp.compare(fifo, data)))
+worker.start()
+while True:
+    try:
+        writer = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+        break
+    except OSError as e:
+        assert e.errno == errno.ENXIO
+try:
+    data.append(1)
+    sys.exit("the buffer was not held")
+except BufferError:
+    os.write(writer, b"x\\n")
+os.close(writer)
+worker.join()
+assert got[0].same
+changer = threading.Thread(target=lambda: [data.__setitem__(0, i % 256) for i in range(200000)])
+changer.start()
+while changer.is_alive():
+    assert isinstance(linecmp.compare(data, b"y\\n"), linecmp.Result)
+"""
+
+
+def test_gil_released_and_buffer_held(tmp_path):
+    os.mkfifo(tmp_path / "fifo")
+    subprocess.run([sys.executable, "-c", HELD, str(tmp_path / "fifo")], check=True, timeout=60)
