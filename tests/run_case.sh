@@ -10,8 +10,8 @@
 #   expected  the expected standard output
 #   status    the expected exit status
 #   stderr    optional: the expected standard error (otherwise it must be empty)
-#   program   optional: the program the case runs, when not linecmp (linecmp-validator,
-#             linecmp-checker, linecmp-cms); CMake hands that one over as BINARY
+#   program   optional: the program the case runs, when not linecmp (one of the judge
+#             programs, such as linecmp-validator); CMake hands that one over as BINARY
 #   stdout_to optional: a path standard output goes to instead (such as /dev/full)
 #   stderr_to optional: the same for standard error, which is then not compared
 #   stdin     optional: bytes the program gets on its standard input, which the arguments
