@@ -341,10 +341,9 @@ judgement checkrest(reader &a, const rules &r, const judgement &j) {
   return faulty("the answer has " + named(bad) + " where " + needed(r) + " is needed");
 }
 
-// The verdict when one file has no more tokens; ga and gb are the runs of whitespace read
+// The verdict when one file has no more tokens; gb is the output's run of whitespace read
 // last, ta and tb the next tokens, one of which is none. pairs is how many pairs matched.
-judgement ending(const rules &r, reader &a, reader &b, const gap &ga, const gap &gb, token &ta, token &tb,
-                 int64_t pairs) {
+judgement ending(const rules &r, reader &a, reader &b, const gap &gb, token &ta, token &tb, int64_t pairs) {
   bool outputleft = ta.none;  // the answer has ended; the output goes on with tb
   if (r.space == spacing::lcmp && ta.none) {
     // The answer's lines: its line feeds, and the text after the last one, if any.
@@ -386,7 +385,6 @@ judgement ending(const rules &r, reader &a, reader &b, const gap &ga, const gap 
                      "the answer has " + plural(answer, "integer") + " and the output " + std::to_string(output), ta.at,
                      tb.at);
   }
-  (void)ga;
   return verdictof(DIFFERS,
                    outputleft ? "the output goes on with " + named(tb) + " where the answer has no more tokens"
                               : "the output has no more tokens where the answer goes on with " + named(ta),
@@ -516,11 +514,8 @@ judgement judgetokens(comparison &c, const rules &r) {
     }
     bool same = pair(a, b, ta, tb, r.fold, numbers);
     if (ended) {
-      if (ta.none && tb.none) {
-        if (r.space == spacing::lcmp) j = ending(r, a, b, ga, gb, ta, tb, pairs);
-        break;
-      }
-      j = ending(r, a, b, ga, gb, ta, tb, pairs);
+      // Both ending together is the same, but for lcmp's lines past the answer's.
+      if (!(ta.none && tb.none) || r.space == spacing::lcmp) j = ending(r, a, b, gb, ta, tb, pairs);
       break;
     }
     j = decide(r, ta, tb, same);
