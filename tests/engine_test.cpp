@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fix.h"
+#include "judge.h"
 #include "reference.h"
 #include "scan.h"
 
@@ -299,9 +300,9 @@ long peakkib() {
   return u.ru_maxrss;
 }
 
-// One line of 512 MiB on each side, differing in its last byte: memory stays small.
 // Contents that another thread changes while they are compared give some report, never
-// a crash: here kernels that count a line feed which is no longer there by the next look.
+// a crash: here kernels that count a line feed which is no longer there by the next look,
+// under linecmp's comparison and under a judge's rules.
 TEST(ChangingContents, GiveAReport) {
   kernels liar = *chosen();
   liar.countlf = [](const char *, size_t n) { return n; };
@@ -310,8 +311,17 @@ TEST(ChangingContents, GiveAReport) {
   attach(c.b, std::string_view("abd\n"), 64);
   outcome o;
   EXPECT_FALSE(run(c, o, &liar).empty());
+  rules validator;
+  std::string why;
+  ASSERT_TRUE(makerules("validator", {}, validator, why));
+  comparison d;
+  d.k = &liar;
+  attach(d.a, std::string_view("a b c"), 64);
+  attach(d.b, std::string_view("a b d"), 64);
+  EXPECT_EQ(judgetokens(d, validator).v, DIFFERS);
 }
 
+// One line of 512 MiB on each side, differing in its last byte: memory stays small.
 TEST(Memory, DoesNotGrowWithLineLength) {
   const size_t size = size_t(512) << 20;
   endless bx(size, "a"), by(size, "b\nand a tail line\n");

@@ -63,8 +63,7 @@ static void keep(std::string &res, const char *p, size_t n, size_t cap) {
   if (res.size() < cap) res.append(p, std::min(n, cap - res.size()));
 }
 
-// Appends p[0, n) to res, keeping only its last NEAR bytes.
-static void keeplast(std::string &res, const char *p, size_t n) {
+void keeplast(std::string &res, const char *p, size_t n) {
   if (n >= NEAR) {
     res.assign(p + n - NEAR, NEAR);
     return;

@@ -59,6 +59,9 @@ struct stop {
   int64_t col = 0;
 };
 
+// Appends p[0, n) to res, keeping only its last NEAR bytes.
+void keeplast(std::string &res, const char *p, size_t n);
+
 // Appends the rest of the current line of f to res, keeping res to at most cap bytes
 // before the line feed; sets f.ended when the file's end is met instead of a line feed.
 void readrest(src &f, std::string &res, size_t cap = HEAD);

@@ -39,16 +39,6 @@ classes classify(const rules &r) {
 // Bytes of a token's start kept to show it: the display form shows fewer characters.
 constexpr size_t SHOWN = NEAR + 1;
 
-// Appends p[0, n) to res, keeping only its last NEAR bytes.
-void keeplast(std::string &res, const char *p, size_t n) {
-  if (n >= NEAR) {
-    res.assign(p + n - NEAR, NEAR);
-    return;
-  }
-  res.append(p, n);
-  if (res.size() > NEAR) res.erase(0, res.size() - NEAR);
-}
-
 // A place in a file, to show it: its line and the bytes before it on that line (col of
 // them, the last NEAR kept), and bytes from it on, up to the end of the line.
 struct spot {
@@ -72,9 +62,12 @@ struct reader {
   void skip(size_t n) {
     const char *p = here();
     size_t lines = n ? k.countlf(p, n) : 0;
-    if (lines) {
+    // Contents in memory that another thread changes meanwhile may have lost the line
+    // feed just counted; the line then runs on, as if it had none.
+    const void *lf = lines ? memrchr(p, '\n', n) : nullptr;
+    if (lf) {
       at.line += int64_t(lines);
-      const char *last = static_cast<const char *>(memrchr(p, '\n', n)) + 1;
+      const char *last = static_cast<const char *>(lf) + 1;
       at.col = p + n - last;
       at.near.assign(last + (size_t(at.col) > NEAR ? size_t(at.col) - NEAR : 0), std::min(size_t(at.col), NEAR));
     } else {
