@@ -318,7 +318,9 @@ TEST(ChangingContents, GiveAReport) {
   d.k = &liar;
   attach(d.a, std::string_view("a b c"), 64);
   attach(d.b, std::string_view("a b d"), 64);
-  EXPECT_EQ(judgetokens(d, validator).v, DIFFERS);
+  judgement j = judgetokens(d, validator);
+  EXPECT_EQ(j.v, DIFFERS);
+  EXPECT_NE(j.message.find("expected line 1, byte 5: "), std::string::npos) << j.message;
 }
 
 // One line of 512 MiB on each side, differing in its last byte: memory stays small.
