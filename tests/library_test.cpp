@@ -74,7 +74,8 @@ std::vector<std::pair<run, std::string>> work() {
   std::vector<std::pair<run, std::string>> all;
   for (const auto &dir : fs::directory_iterator(CASES_DIR)) {
     auto has = [&](const char *file) { return fs::exists(dir.path() / file); };
-    if (has("program") || has("stdin") || has("stdout_to") || dir.path().filename().string().rfind("usage-", 0) == 0)
+    if (has("program") || has("stdin") || has("stdout_to") || has("env") ||
+        dir.path().filename().string().rfind("usage-", 0) == 0)
       continue;
     run c(dir.path().filename());
     for (const char *kinds : {"ff", "dd", "bb", "bd", "db"})

@@ -19,6 +19,8 @@
 #             file itself) or "socket" (a stream socket)
 #   stdin_via optional, also without stdin: "closed" runs the program with standard
 #             input closed. Descriptors 3 to 9 are always closed.
+#   env       optional: NAME=value lines, set for the program (over the caller's)
+#   arch      optional: the only processor (CMake's name) the case is run on
 #   after/    optional: the files the program must leave behind, with their bytes: every
 #             file it writes must be there, and nothing else. Its folders exist, empty,
 #             before the run. A file ending in .xml there must also be well-formed XML,
@@ -53,6 +55,7 @@ input=/dev/null via=pipe
 command=(bash -c 'exec -a "$0" "$@"' "$name" "$bin")
 [ -n "${RUNNER:-}" ] && command=($RUNNER -0 "$name" "$bin")
 exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-
+[ -f env ] && while IFS= read -r setting; do export "${setting?}"; done <env
 case $via in
   pipe) cat "$input" | "${command[@]}" "${args[@]}" >"$target" 2>"$errtarget"; status=${PIPESTATUS[1]} ;;
   file) "${command[@]}" "${args[@]}" <"$input" >"$target" 2>"$errtarget"; status=$? ;;

@@ -12,8 +12,10 @@ import linecmp
 
 CASES = pathlib.Path(__file__).resolve().parents[1] / "cases"
 PROGRAM = os.environ.get("LINECMP_PROGRAM", str(CASES.parents[1] / "build" / "linecmp"))
-# linecmp's own cases, which need no descriptor other than a pipe for standard input.
-NAMES = sorted(d.name for d in CASES.iterdir() if not (d / "program").exists() and not (d / "stdin_via").exists())
+# linecmp's own cases, which need no descriptor other than a pipe for standard input, nor
+# an environment of their own.
+NAMES = sorted(d.name for d in CASES.iterdir()
+               if not any((d / f).exists() for f in ("program", "stdin_via", "env")))
 
 
 def run(command, case, env=None, executable=None):
