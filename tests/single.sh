@@ -30,6 +30,7 @@ for file in "$build"/single/linecmp-*.cpp; do
     cases=0
     for dir in "$top"/tests/cases/*/; do
       [ "$(cat "$dir/program" 2>/dev/null)" = "$name" ] || continue
+      [ -f "$dir/arch" ] && [ "$(cat "$dir/arch")" != "$(uname -m)" ] && continue
       # The plain build runs under the kernels picked by default; the other under each.
       runs=$versions
       [ $k = 1 ] && runs=default
