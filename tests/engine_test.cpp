@@ -100,8 +100,8 @@ std::vector<std::string> casenames() {
   };
   if (DIR *d = opendir(CASES_DIR)) {
     while (dirent *e = readdir(d))
-      if (e->d_name[0] != '.' && !has(e->d_name, "program") && !has(e->d_name, "stdin") && !has(e->d_name, "stdout_to") &&
-          !has(e->d_name, "env"))
+      if (e->d_name[0] != '.' && !has(e->d_name, "program") && !has(e->d_name, "stdin") &&
+          !has(e->d_name, "stdout_to") && !has(e->d_name, "env"))
         names.push_back(e->d_name);
     closedir(d);
   }

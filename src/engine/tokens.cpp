@@ -336,7 +336,7 @@ judgement checkrest(reader &a, const rules &r, const judgement &j) {
 
 // The verdict when one file has no more tokens; gb is the output's run of whitespace read
 // last, ta and tb the next tokens, one of which is none. pairs is how many pairs matched.
-judgement ending(const rules &r, reader &a, reader &b, const gap &gb, token &ta, token &tb, int64_t pairs) {
+judgement ending(const rules &r, reader &a, reader &b, const gap &gb, const token &ta, const token &tb, int64_t pairs) {
   bool outputleft = ta.none;  // the answer has ended; the output goes on with tb
   if (r.space == spacing::lcmp && ta.none) {
     // The answer's lines: its line feeds, and the text after the last one, if any.
