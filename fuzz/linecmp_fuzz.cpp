@@ -157,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } catch (const linecmp::judge_error &e) {
     message = e.what();
   }
-  if (!expected.allows(v) || (v != verdict::accepted && message.empty()) || message.size() >= 2048) {
+  if (!expected.allows(v) || (v != verdict::accepted && message.empty()) ||
+      message.size() >= rules_model::longest_message(r.rules, r.flags)) {
     std::string flags;
     for (const std::string &f : r.flags) flags += " " + f;
     std::fprintf(stderr, "rules %s, flags%s: linecmp::judge() gives %s, the model %s%s; a message of %zu bytes\n",

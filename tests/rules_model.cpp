@@ -255,6 +255,15 @@ modelled model(std::string_view rules, const std::vector<std::string> &flags, st
   return m;
 }
 
+size_t longest_message(std::string_view rules, const std::vector<std::string> &flags) {
+  auto has = [&](const char *f) { return std::find(flags.begin(), flags.end(), f) != flags.end(); };
+  bool tolerance =
+      std::any_of(flags.begin(), flags.end(), [](const std::string &f) { return f.rfind("float_", 0) == 0; });
+  bool exact = rules == "checker" || rules == "cms-exact" ||
+               (rules == "validator" && has("case_sensitive") && has("space_change_sensitive") && !tolerance);
+  return exact ? 8192 : 2048;
+}
+
 const char *name(verdict v) {
   static const char *const names[] = {"accepted", "wrong answer", "presentation error", "judge error"};
   return names[int(v)];

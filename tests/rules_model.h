@@ -3,6 +3,7 @@
 #ifndef LINECMP_RULES_MODEL_H
 #define LINECMP_RULES_MODEL_H
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,11 @@ modelled model(std::string_view rules, const std::vector<std::string> &flags, st
                std::string_view output);
 
 const char *name(verdict v);
+
+// The longest message a rejection may carry under these rules: a few lines for a token's
+// difference; under byte-for-byte rules, linecmp's whole report with its locator, up to
+// 36 lines that each show 41 bytes of a line, escaped.
+size_t longest_message(std::string_view rules, const std::vector<std::string> &flags);
 
 // Rules with flags: every rules name, and the validator under several sets of flags, for
 // the checks to take turns among.

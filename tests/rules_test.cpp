@@ -78,10 +78,13 @@ std::string describe(const std::string &rules, const strings &flags, const std::
 }
 
 // A message is for a jury to read: there is one for a rejection, and it stays short.
-bool messageok(const got &g) { return (g.v == int(A) || !g.message.empty()) && g.message.size() < 2048; }
+bool messageok(const std::string &rules, const strings &flags, const got &g) {
+  return (g.v == int(A) || !g.message.empty()) && g.message.size() < rules_model::longest_message(rules, flags);
+}
 
-void checkmessage(const got &g, const std::string &what) {
-  if (!messageok(g)) ADD_FAILURE() << what << ": " << say(g.v) << " with a message of " << g.message.size() << " bytes";
+void checkmessage(const std::string &rules, const strings &flags, const got &g, const std::string &what) {
+  if (!messageok(rules, flags, g))
+    ADD_FAILURE() << what << ": " << say(g.v) << " with a message of " << g.message.size() << " bytes";
 }
 
 struct row {
@@ -103,7 +106,7 @@ void check(const std::vector<row> &rows) {
     if (g.v != int(r.want))
       ADD_FAILURE() << what << ": expected " << say(int(r.want)) << ", linecmp::judge() gives " << say(g.v) << ": "
                     << g.message.substr(0, 300);
-    checkmessage(g, what);
+    checkmessage(r.rules, r.flags, g, what);
   }
 }
 
@@ -468,8 +471,9 @@ TEST_F(Rules, MatchTheModel) {
       const got &g = first.second;
       judged++;
       unsure += want.unsure;
-      if (!messageok(g))
-        checkmessage(g, "iteration " + std::to_string(iter) + " " + describe(r.rules, r.flags, answer, output));
+      if (!messageok(r.rules, r.flags, g))
+        checkmessage(r.rules, r.flags, g,
+                     "iteration " + std::to_string(iter) + " " + describe(r.rules, r.flags, answer, output));
       if (agree(want, g)) continue;
       std::string key = describe(r.rules, r.flags, "", "") + ": " + say(g.v) + ", the model " + say(int(want.v));
       if (seen[key]++ > 0) continue;
@@ -494,17 +498,21 @@ TEST_F(Rules, MatchTheModel) {
 TEST_F(Rules, MessagesStayShort) {
   const size_t long_token = (size_t{128} << 10) + 1;
   const std::string x(long_token, 'x'), ones = std::string(long_token, '1'), point = "0." + ones;
-  std::string y = x, twos = ones;
+  std::string y = x, twos = ones, binary, other;
   y.back() = 'y';
   twos.back() = '2';
+  // Ten differing lines and twenty more, all shown escaped: the longest of linecmp's reports.
+  for (int i = 0; i < 30; i++) binary += std::string(60, '\xff') + "\n";
+  for (int i = 0; i < 10; i++) other += std::string(60, '\xfe') + "\n";
   const std::pair<std::string, std::string> pairs[] = {
-      {x, y},      {"x\n", x},     {x, "x\n"},     {x + "\n", x},        {ones, twos},      {"1", ones},
-      {ones, "1"}, {point, "0.5"}, {"0.5", point}, {point, point + "1"}, {"a\n", "a\n" + x}};
+      {x, y},         {"x\n", x},     {x, "x\n"},     {x + "\n", x},        {ones, twos},       {"1", ones},
+      {ones, "1"},    {point, "0.5"}, {"0.5", point}, {point, point + "1"}, {"a\n", "a\n" + x}, {binary, other},
+      {other, binary}};
   for (const rules_model::ruleset &r : rules_model::rulesets())
     for (auto &[answer, output] : pairs) {
       std::string what = describe(r.rules, r.flags, answer, output);
       got g = engine(r.rules, r.flags, answer, output);
-      checkmessage(g, what);
+      checkmessage(r.rules, r.flags, g, what);
       rules_model::modelled want = rules_model::model(r.rules, r.flags, answer, output);
       if (g.v == threw || !want.allows(verdict(g.v)))
         ADD_FAILURE() << what << ": linecmp::judge() gives " << say(g.v) << ", the model " << say(int(want.v));
