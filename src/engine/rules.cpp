@@ -9,7 +9,7 @@ namespace {
 // A flag or a name as a reason quotes it: bytes outside printable ASCII as a backslash and two hex
 // digits, so a NUL (which a caller of the library may pass) neither ends the reason
 // early nor a line feed splits it.
-std::string shown(const std::string &flag) {
+std::string printable(const std::string &flag) {
   static const char hex[] = "0123456789abcdef";
   std::string res;
   for (unsigned char c : flag) {
@@ -53,13 +53,13 @@ bool validator(const std::vector<std::string> &flags, rules &r, std::string &why
         return false;
       }
       if (!tolerance(flags[++i], v)) {
-        why = f + " takes a number that is not negative, such as " + f + " 1e-6, not \"" + shown(flags[i]) + "\"";
+        why = f + " takes a number that is not negative, such as " + f + " 1e-6, not \"" + printable(flags[i]) + "\"";
         return false;
       }
       if (f != "float_relative_tolerance") r.abs = v;
       if (f != "float_absolute_tolerance") r.rel = v;
     } else {
-      why = "unknown flag \"" + shown(f) +
+      why = "unknown flag \"" + printable(f) +
             "\": the flags are case_sensitive, space_change_sensitive, float_tolerance, "
             "float_absolute_tolerance and float_relative_tolerance";
       return false;
@@ -79,7 +79,7 @@ bool makerules(std::string_view name, const std::vector<std::string> &flags, rul
   r.name = std::string(name);
   if (name == "validator") return validator(flags, r, why);
   if (!flags.empty()) {
-    why = "linecmp-" + shown(r.name) + " takes no flags";
+    why = "linecmp-" + printable(r.name) + " takes no flags";
     return false;
   }
   if (name == "checker" || name == "cms-exact") {
@@ -96,7 +96,7 @@ bool makerules(std::string_view name, const std::vector<std::string> &flags, rul
       r.abs = (name == "rcmp4" ? 1e-4 : name == "rcmp6" ? 1e-6 : 1e-9) + 1e-15;
     }
   } else {
-    why = "no such rules: \"" + shown(r.name) +
+    why = "no such rules: \"" + printable(r.name) +
           "\"; the rules are validator, checker, cms, cms-exact, wcmp, lcmp, ncmp, " + "rcmp4, rcmp6 and rcmp9";
     return false;
   }
