@@ -14,6 +14,7 @@ needs about 512 MiB of free disk in the temporary folder. Three measurements, as
 """
 
 import os
+import pathlib
 import platform
 import random
 import resource
@@ -73,7 +74,7 @@ def main(program):
     print(f"load average at the start: {os.getloadavg()[0]:.2f}")
     print(f"program: {program}; kernels: {os.environ.get('LINECMP_KERNEL') or 'the fastest this CPU runs'}")
     with tempfile.TemporaryDirectory() as tmp:
-        a, b = os.path.join(tmp, "a"), os.path.join(tmp, "b")
+        a, b = pathlib.Path(tmp, "a"), pathlib.Path(tmp, "b")
         one, two = b"1\n4\n9\n", b"1\n4\n8\n"
         for path, contents in ((a, one), (b, two)):
             with open(path, "wb") as out:

@@ -6,6 +6,9 @@
 #ifndef LINECMP_H
 #define LINECMP_H
 
+// The library's version; CMake checks it against the project's.
+#define LINECMP_VERSION "0.3.0"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -36,7 +39,8 @@ class input {
   std::string_view contents_;
 };
 
-// The file at path; /dev/stdin and /dev/fd/N name this process's descriptors.
+// The file at path; /dev/stdin and /dev/fd/N name this process's descriptors. Throws
+// error (EINVAL) for a path with a null byte, which the system would cut short there.
 input file(std::string path);
 // The descriptor fd, read from where it stands.
 input descriptor(int fd);

@@ -33,8 +33,16 @@ py::str fsdecoded(const std::string &s) {
   return py::reinterpret_steal<py::str>(PyUnicode_DecodeFSDefaultAndSize(s.data(), Py_ssize_t(s.size())));
 }
 
+// A descriptor to read from where it stands, as linecmp.descriptor(fd) gives it: the
+// caller keeps it open while it is read, and closes it.
+struct descriptor {
+  int fd;
+};
+
 // One argument as an input: contents (bytes, bytearray, memoryview) by their buffer, held
-// until the argument is destroyed, which must happen with the GIL held; or a path.
+// until the argument is destroyed, which must happen with the GIL held; a descriptor; or a
+// path, given as an os.PathLike. A str is refused: it is as often a program's output as a
+// path, and an output read as a path could name the expected file itself.
 class argument {
  public:
   explicit argument(py::handle object) {
@@ -42,8 +50,16 @@ class argument {
       if (PyObject_GetBuffer(object.ptr(), &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
       held_ = true;
       in_ = linecmp::bytes(std::string_view(static_cast<const char *>(view_.buf), size_t(view_.len)));
+    } else if (py::isinstance<descriptor>(object)) {
+      in_ = linecmp::descriptor(object.cast<const descriptor &>().fd);
+    } else if (PyUnicode_Check(object.ptr())) {
+      throw py::type_error(
+          "a str is neither a path nor contents here: give pathlib.Path(...) for a file, or bytes for contents "
+          "(such as subprocess.run(...).stdout without text=True)");
     } else {
-      in_ = linecmp::file(fsencoded(object));
+      py::object path = py::reinterpret_steal<py::object>(PyOS_FSPath(object.ptr()));
+      if (!path) throw py::error_already_set();
+      in_ = linecmp::file(fsencoded(path));
     }
   }
   argument(const argument &) = delete;
@@ -94,7 +110,14 @@ py::tuple judge(const std::string &rules, py::handle answer, py::handle output, 
 
 PYBIND11_MODULE(_linecmp, m) {
   m.doc() = "The linecmp library's functions; use them through the package linecmp.";
-  py::register_exception<linecmp::judge_error>(m, "JudgeError");
+  m.attr("__version__") = LINECMP_VERSION;
+  py::register_exception<linecmp::judge_error>(m, "JudgeError").doc() =
+      "Judging that cannot be done, which is never a verdict: rules or flags that are not valid, an answer that "
+      "does not hold what the rules need, or a kernel version in LINECMP_KERNEL that cannot be used.";
+  py::class_<descriptor>(m, "Descriptor", "A descriptor, read from where it stands; the caller keeps it open.")
+      .def(py::init<int>(), py::arg("fd"))
+      .def_readonly("fd", &descriptor::fd)
+      .def("__repr__", [](const descriptor &d) { return "linecmp.descriptor(" + std::to_string(d.fd) + ")"; });
   // An input that cannot be opened or read is the OSError of its errno, whose type
   // Python picks (FileNotFoundError, IsADirectoryError, ...). _opening tells the command
   // line which message the program gives.
@@ -111,8 +134,8 @@ PYBIND11_MODULE(_linecmp, m) {
     }
   });
   m.def("compare", &compare, py::arg("a"), py::arg("b"), py::arg("labels"),
-        "compare(a, b, labels) -> (same, report, line, byte, locator): a and b are paths or contents; labels is "
-        "None or two labels.");
+        "compare(a, b, labels) -> (same, report, line, byte, locator): a and b are each an os.PathLike, contents "
+        "or a Descriptor; labels is None or two labels.");
   m.def("judge", &judge, py::arg("rules"), py::arg("answer"), py::arg("output"), py::arg("flags"),
         "judge(rules, answer, output, flags) -> (verdict, message), the verdict one of accepted, wrong_answer and "
         "presentation_error.");

@@ -113,6 +113,17 @@ TEST(Errors, DescriptorsNotOpenForReading) {
   close(writeonly);
 }
 
+// A path with a null byte is refused before anything is opened: the system would read the
+// path only up to it, and open another file.
+TEST(Errors, NullByteInPath) {
+  try {
+    linecmp::compare(linecmp::bytes(""), linecmp::file(std::string("/dev/null\0.out", 14)));
+    ADD_FAILURE();
+  } catch (const linecmp::error &e) {
+    EXPECT_EQ(e.code().value(), EINVAL);
+  }
+}
+
 // A kernel version that cannot be used is a judge_error. The version is chosen once per
 // process, so CTest runs this again alone with LINECMP_KERNEL=none.
 TEST(Kernel, UnusableIsAJudgeError) {

@@ -16,6 +16,7 @@
 namespace linecmp {
 
 input file(std::string path) {
+  if (path.find('\0') != std::string::npos) throw error(EINVAL, path, true);
   input in;
   in.what_ = input::kind::file;
   in.path_ = std::move(path);
