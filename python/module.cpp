@@ -2,11 +2,13 @@
 // linecmp wraps in its own types. Paths go to the library as the bytes Python gives the
 // system for them; contents are read where they lie, their buffer held for the whole call
 // so that a bytearray cannot be resized under it. The GIL is released while the library
-// reads and compares, so threads compare in parallel.
+// reads and compares, so threads compare in parallel; on the main thread it is taken back
+// every 20 ms to run signal handlers, so that Ctrl-C stops a comparison.
 #include <linecmp.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -75,6 +77,45 @@ class argument {
   linecmp::input in_;
 };
 
+// The main thread's identity, taken when the module is imported (by the main thread, in
+// all but the rarest programs); only there does Python run signal handlers.
+unsigned long main_thread = 0;
+
+// A cancel_check for a call made with the GIL released: on the main thread, every 20 ms
+// it takes the GIL back to run the signal handlers Python has pending, and says to stop
+// when one raises (KeyboardInterrupt, for Ctrl-C), leaving that exception set; elsewhere,
+// none. Each check costs a clock read, so a short call never takes the GIL at all.
+linecmp::cancel_check signals() {
+  if (PyThread_get_thread_ident() != main_thread) return {};
+  auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+  return [next]() mutable {
+    auto now = std::chrono::steady_clock::now();
+    if (now < next) return false;
+    next = now + std::chrono::milliseconds(20);
+    py::gil_scoped_acquire held;
+    return PyErr_CheckSignals() != 0;
+  };
+}
+
+// Runs call with the GIL released, stopping it for a signal handler that raises, whose
+// exception it then raises.
+template <class F>
+auto unlocked(F call) {
+  linecmp::cancel_check cancel = signals();
+  bool raised = false;
+  decltype(call(cancel)) got;
+  {
+    py::gil_scoped_release released;
+    try {
+      got = call(cancel);
+    } catch (const linecmp::cancelled &) {
+      raised = true;
+    }
+  }
+  if (raised) throw py::error_already_set();
+  return got;
+}
+
 // compare(a, b, labels): same, the report, the line and byte of the first difference (0
 // when none), and the locator. labels is None or a tuple of two.
 py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &labels) {
@@ -84,22 +125,18 @@ py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &la
     if (labels->size() != 2) throw py::value_error("labels must be two: the first input's and the second's");
     named.emplace(fsencoded((*labels)[0]), fsencoded((*labels)[1]));
   }
-  linecmp::result r;
-  {
-    py::gil_scoped_release unlocked;
-    r = named ? linecmp::compare(x.in(), y.in(), named->first, named->second) : linecmp::compare(x.in(), y.in());
-  }
+  linecmp::result r = unlocked([&](const linecmp::cancel_check &cancel) {
+    return named ? linecmp::compare(x.in(), y.in(), named->first, named->second, cancel)
+                 : linecmp::compare(x.in(), y.in(), cancel);
+  });
   return py::make_tuple(r.same, fsdecoded(r.report), r.first.line, r.first.byte, fsdecoded(r.locator));
 }
 
 // judge(rules, answer, output, flags): the verdict's name and the message.
 py::tuple judge(const std::string &rules, py::handle answer, py::handle output, const std::vector<std::string> &flags) {
   argument x(answer), y(output);
-  linecmp::judgement j;
-  {
-    py::gil_scoped_release unlocked;
-    j = linecmp::judge(rules, x.in(), y.in(), flags);
-  }
+  linecmp::judgement j = unlocked(
+      [&](const linecmp::cancel_check &cancel) { return linecmp::judge(rules, x.in(), y.in(), flags, cancel); });
   const char *verdict = j.v == linecmp::verdict::accepted       ? "accepted"
                         : j.v == linecmp::verdict::wrong_answer ? "wrong_answer"
                                                                 : "presentation_error";
@@ -111,6 +148,7 @@ py::tuple judge(const std::string &rules, py::handle answer, py::handle output, 
 PYBIND11_MODULE(_linecmp, m) {
   m.doc() = "The linecmp library's functions; use them through the package linecmp.";
   m.attr("__version__") = LINECMP_VERSION;
+  main_thread = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
   py::register_exception<linecmp::judge_error>(m, "JudgeError").doc() =
       "Judging that cannot be done, which is never a verdict: rules or flags that are not valid, an answer that "
       "does not hold what the rules need, or a kernel version in LINECMP_KERNEL that cannot be used.";

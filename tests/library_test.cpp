@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linecmp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -151,6 +153,41 @@ TEST(Threads, EachGivesWhatItGivesAlone) {
     });
   for (auto &t : threads) t.join();
   EXPECT_EQ(wrong, 0);
+}
+
+// A call that another thread cancels throws cancelled, never a result, soon after, and so
+// does one told to stop before it reads: whether it works through endless inputs, waits on
+// a FIFO that no one opens for writing, or on a pipe that no one writes to.
+TEST(Threads, CancelledFromAnotherThread) {
+  fs::path fifo = fs::temp_directory_path() / ("linecmp-cancel-" + std::to_string(getpid()));
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int idle[2];
+  ASSERT_EQ(pipe(idle), 0);
+  const std::pair<linecmp::input, linecmp::input> shapes[] = {{linecmp::file("/dev/zero"), linecmp::file("/dev/zero")},
+                                                              {linecmp::file(fifo), linecmp::bytes("")},
+                                                              {linecmp::bytes("1\n"), linecmp::descriptor(idle[0])},
+                                                              {linecmp::bytes("1\n"), linecmp::bytes("1\n")}};
+  for (const auto &[a, b] : shapes) {
+    for (int judged = 0; judged < 2; judged++) {
+      std::atomic<bool> stop{b.what() == linecmp::input::kind::bytes};
+      auto stopped = std::chrono::steady_clock::now();
+      std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        stopped = std::chrono::steady_clock::now();
+        stop = true;
+      });
+      linecmp::cancel_check cancel = [&stop] { return stop.load(); };
+      EXPECT_THROW(judged ? (void)linecmp::judge("wcmp", a, b, {}, cancel) : (void)linecmp::compare(a, b, cancel),
+                   linecmp::cancelled);
+      auto returned = std::chrono::steady_clock::now();
+      stopper.join();
+      // Within 20 ms on a quiet machine; far more under an emulator.
+      EXPECT_LT(returned - stopped, std::chrono::seconds(5)) << judged;
+    }
+  }
+  close(idle[0]);
+  close(idle[1]);
+  fs::remove(fifo);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@ linecmp.judge() judges by the rules of linecmp's judges' front-ends.
 An input that cannot be opened or read raises the OSError of its errno
 (FileNotFoundError, IsADirectoryError, ...), never a report. A kernel version in
 LINECMP_KERNEL that cannot be used raises JudgeError. The GIL is released while a
-comparison runs, so threads compare in parallel.
+comparison runs, so threads compare in parallel; on the main thread, a signal handler
+that raises, as Ctrl-C's does, stops the comparison within 0.1 s and its exception
+(KeyboardInterrupt) is raised, also while a read waits for input.
 """
 
 from __future__ import annotations

@@ -7,6 +7,7 @@ opened or read, or a report that cannot be written.
 
 import errno
 import os
+import signal
 import sys
 from typing import List
 
@@ -53,4 +54,10 @@ def main(argv: List[str]) -> int:
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    try:
+        sys.exit(main(sys.argv[1:]))
+    except KeyboardInterrupt:
+        # Die of the signal, as the program does, so that the caller sees it and no
+        # traceback.
+        signal.signal(signal.SIGINT, signal.SIG_DFL)
+        os.kill(os.getpid(), signal.SIGINT)

@@ -4,8 +4,10 @@ import concurrent.futures
 import importlib.metadata
 import os
 import pathlib
+import signal
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -155,3 +157,29 @@ while changer.is_alive():
 def test_gil_released_and_buffer_held(tmp_path):
     os.mkfifo(tmp_path / "fifo")
     subprocess.run([sys.executable, "-c", HELD, str(tmp_path / "fifo")], check=True, timeout=60)
+
+
+# In a process of its own, on its main thread: SIGINT stops a comparison of endless inputs,
+# and one that waits on a FIFO that no one opens for writing, with KeyboardInterrupt.
+INTERRUPTED = """
+import os, pathlib, signal, sys, threading, time, linecmp
+for first in ("/dev/zero", sys.argv[1]):
+    threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+    start = time.monotonic()
+    try:
+        linecmp.compare(pathlib.Path(first), pathlib.Path("/dev/zero"))
+    except KeyboardInterrupt:
+        print(f"{first}: {time.monotonic() - start - 0.3:.3f} s after SIGINT")
+"""
+
+
+def test_sigint_stops_a_comparison(tmp_path):
+    os.mkfifo(tmp_path / "fifo")
+    done = subprocess.run([sys.executable, "-c", INTERRUPTED, str(tmp_path / "fifo")], capture_output=True,
+                          text=True, timeout=60)
+    # Within 0.1 s on a quiet machine, which CI's emulators are not.
+    assert [float(line.split()[1]) < 10 for line in done.stdout.splitlines()] == [True, True], done
+    module = subprocess.Popen([sys.executable, "-m", "linecmp", "/dev/zero", "/dev/zero"], stderr=subprocess.PIPE)
+    time.sleep(0.5)
+    module.send_signal(signal.SIGINT)
+    assert (module.wait(60), module.stderr.read()) == (-signal.SIGINT, b"")
