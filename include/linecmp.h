@@ -2,9 +2,14 @@
 // and judge it by the rules of a contest judge, with the reports and messages the
 // programs print. Every function here may run in any number of threads at once; each
 // call keeps its state to itself, and memory stays bounded for files and descriptors
-// whatever their size.
+// whatever their size. LINECMP_KERNEL, which forces a version of the scanning kernels, is
+// read once per process, at the first call: a value set after it has no effect.
 #ifndef LINECMP_H
 #define LINECMP_H
+
+#if __cplusplus < 201703L
+#error "linecmp.h needs C++17 or later (such as -std=c++17)"
+#endif
 
 // The library's version; CMake checks it against the project's.
 #define LINECMP_VERSION "0.3.0"
@@ -16,6 +21,10 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+// The library is built with hidden visibility, so that a shared object that embeds it
+// exports only what is declared here.
+#pragma GCC visibility push(default)
 
 namespace linecmp {
 
@@ -130,5 +139,7 @@ judgement judge(std::string_view rules, const input &answer, const input &output
                 const std::vector<std::string> &flags = {}, const cancel_check &cancel = {});
 
 }  // namespace linecmp
+
+#pragma GCC visibility pop
 
 #endif

@@ -79,6 +79,13 @@ def without_stdout(*args):
     return done.returncode, done.stderr
 
 
+def bench(*args):
+    """The status of bench/library.py and the start of what it prints, when it stops within 60 s."""
+    done = subprocess.run([sys.executable, str(CASES.parents[1] / "bench" / "library.py"), *args],
+                          capture_output=True, text=True, timeout=60)
+    return done.returncode, (done.stdout + done.stderr)[:20]
+
+
 @pytest.mark.parametrize("call, want", [
     (lambda: linecmp.compare(b"a\n", b"b\n").report, "   first 0001: a\n  second 0001: b\n"),
     (lambda: linecmp.compare(b"\xff\n", bytearray(b"\xfe\n"), ["f\xe9", b"\xff"]).report,
@@ -93,6 +100,8 @@ def without_stdout(*args):
     (lambda: f"{linecmp.Verdict.WRONG_ANSWER} {linecmp.Verdict.ACCEPTED:>9}", "wrong_answer  accepted"),
     (lambda: linecmp.__version__, importlib.metadata.version("linecmp")),
     (lambda: bool(linecmp.JudgeError.__doc__), True),
+    (lambda: bench("--help"), (0, "usage: library.py [-")),
+    (lambda: bench("/nonexistent/linecmp"), (1, "library.py: no progr")),
     (lambda: without_stdout("/dev/null", __file__), (1, b"linecmp: cannot write standard output: Bad file descriptor\n")),
     (lambda: linecmp.compare(3, b""), TypeError),
     (lambda: linecmp.compare(b"", b"", "ab"), TypeError),
