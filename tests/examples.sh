@@ -5,7 +5,13 @@
 # files of a zip) builds and runs, and judges a sample right. An example that shows what
 # its commands print must print just that.
 #
-#   examples.sh BUILD_DIR    (the static build, which the examples copy from build-static/)
+#   examples.sh BUILD_DIR [loops]   (the static build, which the examples copy from build-static/)
+#
+# It also runs the README's two grader loops (each the ```bash or ```python block after a
+# line "<!-- grader loop -->"), in bash and in Python, on a solution that prints the
+# expected output and then more, past the cap, in one write: neither may pass it. The
+# Python loop runs with $LINECMP_PYTHON (by default python3) when that Python has the
+# package, and is skipped, saying so, when not. With "loops", only the loops run.
 #
 # A README example is the ```sh block after a line "<!-- example -->"; a manual page
 # example is an .EX block of "$ " command lines, each followed by what it prints. Each
@@ -33,6 +39,39 @@ awk -v d="$tmp/examples/" '
 sed -i -e "s/\\\\(aq/'/g" -e 's/\\(dq/"/g' -e 's/\\-/-/g' -e 's/\\e/\\/g' "$tmp"/examples/m*
 
 fail() { echo "FAILED: $where: $*"; exit 1; }
+
+# The README's grader loops on a Python solution that writes its 64 MiB answer and then
+# more: CPython ignores SIGXFSZ, so its write is cut at the cap, and it may exit 0.
+loops() {
+  local python=${LINECMP_PYTHON:-python3} lang got
+  mkdir -p "$tmp/loop/tests" && cd "$tmp/loop"
+  awk -v d="$tmp/loop/" '
+    mark { mark = 0; if ($0 !~ /^```(bash|python)$/) { print FILENAME ":" FNR ": no loop after the mark"; exit 1 }
+           block = 1; f = d "loop." substr($0, 4); next }
+    $0 == "<!-- grader loop -->" { mark = 1 }
+    block { if ($0 == "```") block = 0; else print > f }
+  ' "$top/README.md"
+  : >tests/big.in
+  (yes 123456789 || :) | head -c $((64 << 20)) >tests/big.out
+  printf '%s\n' '#!/usr/bin/env python3' 'import sys' \
+    'sys.stdout.buffer.write(open("tests/big.out", "rb").read() + b"past the cap\n")' >solution
+  chmod +x solution
+  for lang in bash python; do
+    where="README.md's grader loop in $lang"
+    [ -s "loop.$lang" ] || fail "not found"
+    if [ $lang == python ] && ! "$python" -c 'import linecmp' 2>/dev/null; then
+      echo "$where: skipped, since $python has no package linecmp (set LINECMP_PYTHON)"
+      continue
+    fi
+    got=$(PATH=$build:$PATH; if [ $lang == bash ]; then bash loop.bash; else "$python" loop.python; fi)
+    [ "$got" == "tests/big.in: output limit exceeded" ] || fail "a solution that writes past the cap gives: $got"
+    echo "$where: a solution that writes past the cap exceeds the output limit"
+  done
+  cd "$top"
+}
+
+loops
+if [ "${2:-}" == loops ]; then exit 0; fi
 
 # Builds the validator in folder $1 as a judge does, in a copy: with its build script, or
 # from its sources with one command. A problem package's folder ($2 = package) needs one
