@@ -115,16 +115,8 @@ TEST(Errors, DescriptorsNotOpenForReading) {
   close(writeonly);
 }
 
-// A path with a null byte is refused before anything is opened: the system would read the
-// path only up to it, and open another file.
-TEST(Errors, NullByteInPath) {
-  try {
-    linecmp::compare(linecmp::bytes(""), linecmp::file(std::string("/dev/null\0.out", 14)));
-    ADD_FAILURE();
-  } catch (const linecmp::error &e) {
-    EXPECT_EQ(e.code().value(), EINVAL);
-  }
-}
+// A path with a null byte is refused before anything is opened, not read up to that byte.
+TEST(Errors, NullByteInPath) { EXPECT_THROW(linecmp::file(std::string("/dev/null\0.out", 14)), linecmp::error); }
 
 // A kernel version that cannot be used is a judge_error. The version is chosen once per
 // process, so CTest runs this again alone with LINECMP_KERNEL=none.
@@ -155,39 +147,27 @@ TEST(Threads, EachGivesWhatItGivesAlone) {
   EXPECT_EQ(wrong, 0);
 }
 
-// A call that another thread cancels throws cancelled, never a result, soon after, and so
-// does one told to stop before it reads: whether it works through endless inputs, waits on
-// a FIFO that no one opens for writing, or on a pipe that no one writes to.
+// A call cancelled by another thread, or before it reads, throws cancelled soon, never a
+// result: on endless inputs, a FIFO no one opens for writing, a pipe no one writes to.
 TEST(Threads, CancelledFromAnotherThread) {
   fs::path fifo = fs::temp_directory_path() / ("linecmp-cancel-" + std::to_string(getpid()));
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   int idle[2];
-  ASSERT_EQ(pipe(idle), 0);
-  const std::pair<linecmp::input, linecmp::input> shapes[] = {{linecmp::file("/dev/zero"), linecmp::file("/dev/zero")},
-                                                              {linecmp::file(fifo), linecmp::bytes("")},
-                                                              {linecmp::bytes("1\n"), linecmp::descriptor(idle[0])},
-                                                              {linecmp::bytes("1\n"), linecmp::bytes("1\n")}};
-  for (const auto &[a, b] : shapes) {
-    for (int judged = 0; judged < 2; judged++) {
+  ASSERT_TRUE(mkfifo(fifo.c_str(), 0600) == 0 && pipe(idle) == 0);
+  for (const auto &[a, b] : {std::pair{linecmp::file("/dev/zero"), linecmp::file("/dev/zero")},
+                             {linecmp::file(fifo), linecmp::bytes("")},
+                             {linecmp::bytes("1\n"), linecmp::descriptor(idle[0])},
+                             {linecmp::bytes("1\n"), linecmp::bytes("1\n")}})
+    for (bool judged : {false, true}) {
       std::atomic<bool> stop{b.what() == linecmp::input::kind::bytes};
-      auto stopped = std::chrono::steady_clock::now();
-      std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        stopped = std::chrono::steady_clock::now();
-        stop = true;
-      });
+      std::thread stopper([&stop] { std::this_thread::sleep_for(std::chrono::milliseconds(30)), stop = true; });
+      auto start = std::chrono::steady_clock::now();
       linecmp::cancel_check cancel = [&stop] { return stop.load(); };
       EXPECT_THROW(judged ? (void)linecmp::judge("wcmp", a, b, {}, cancel) : (void)linecmp::compare(a, b, cancel),
                    linecmp::cancelled);
-      auto returned = std::chrono::steady_clock::now();
-      stopper.join();
-      // Within 20 ms on a quiet machine; far more under an emulator.
-      EXPECT_LT(returned - stopped, std::chrono::seconds(5)) << judged;
+      stopper.join();  // within 50 ms on a quiet machine; far more under an emulator
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << judged;
     }
-  }
-  close(idle[0]);
-  close(idle[1]);
-  fs::remove(fifo);
+  close(idle[0]), close(idle[1]), fs::remove(fifo);
 }
 
 }  // namespace
