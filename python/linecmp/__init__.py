@@ -124,8 +124,8 @@ class Verdict(str, enum.Enum):
     def __str__(self) -> str:
         return str(self.value)
 
-    def __format__(self, spec: str) -> str:
-        return format(str(self.value), spec)
+    def __format__(self, form: str) -> str:
+        return format(str(self.value), form)
 
 
 class Judgement(NamedTuple):
