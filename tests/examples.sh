@@ -6,12 +6,10 @@
 # (test_group.yaml) are strings that reach the samples and that the validator takes. An example that shows what
 # its commands print must print just that.
 #
-#   examples.sh BUILD_DIR    (the static build, which the examples copy from build-static/)
+#   examples.sh BUILD_DIR [loops]   (the static build, which the examples copy from build-static/)
 #
-# A README example is the ```sh block after a line "<!-- example -->"; a manual page
-# example is an .EX block of "$ " command lines, each followed by what it prints. Each
-# runs as one bash script, which a README example's failing command makes fail. The build
-# is given: the examples' cmake commands do nothing here.
+# First, the README's grader loops ("<!-- grader loop -->"), which must not pass output past
+# the cap; the Python one with $LINECMP_PYTHON, if it has the package. "loops": only these.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
@@ -34,6 +32,24 @@ awk -v d="$tmp/examples/" '
 sed -i -e "s/\\\\(aq/'/g" -e 's/\\(dq/"/g' -e 's/\\-/-/g' -e 's/\\e/\\/g' "$tmp"/examples/m*
 
 fail() { echo "FAILED: $where: $*"; exit 1; }
+
+# A Python solution that writes its 64 MiB answer and more in one write: CPython ignores
+# SIGXFSZ, so the write is cut at the cap, and it may exit 0.
+loops() {
+  mkdir -p "$tmp/loop/tests" && cd "$tmp/loop"
+  awk '/^<!-- grader loop -->$/ { getline; f = "loop." substr($0, 4); next } f && /^```$/ { f = "" } f { print > f }' "$top/README.md"
+  (yes 123456789 || :) | head -c $((64 << 20)) >tests/big.out && : >tests/big.in
+  printf '#!/usr/bin/env python3\nimport sys\nsys.stdout.buffer.write(open("tests/big.out", "rb").read() + b"more")\n' >solution && chmod +x solution
+  for where in "bash" "${LINECMP_PYTHON:-python3}"; do
+    [ "$where" == bash ] || "$where" -c 'import linecmp' 2>/dev/null || { echo "no package linecmp in $where"; continue; }
+    got=$(PATH=$build:$PATH "$where" "loop.${where/*python*/python}")
+    [ "$got" == "tests/big.in: output limit exceeded" ] || fail "README.md's grader loop passes past the cap: $got"
+    echo "README.md's grader loop run by $where: past the cap, output limit exceeded"
+  done
+}
+
+loops
+if [ "${2:-}" == loops ]; then exit 0; fi
 
 # Builds the validator in folder $1 as a judge does, in a copy: with its build script, or
 # from its sources with one command. A problem package's folder ($2 = package) needs one

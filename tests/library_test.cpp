@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linecmp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -113,6 +115,9 @@ TEST(Errors, DescriptorsNotOpenForReading) {
   close(writeonly);
 }
 
+// A path with a null byte is refused before anything is opened, not read up to that byte.
+TEST(Errors, NullByteInPath) { EXPECT_THROW(linecmp::file(std::string("/dev/null\0.out", 14)), linecmp::error); }
+
 // A kernel version that cannot be used is a judge_error. The version is chosen once per
 // process, so CTest runs this again alone with LINECMP_KERNEL=none.
 TEST(Kernel, UnusableIsAJudgeError) {
@@ -140,6 +145,29 @@ TEST(Threads, EachGivesWhatItGivesAlone) {
     });
   for (auto &t : threads) t.join();
   EXPECT_EQ(wrong, 0);
+}
+
+// A call cancelled by another thread, or before it reads, throws cancelled soon, never a
+// result: on endless inputs, a FIFO no one opens for writing, a pipe no one writes to.
+TEST(Threads, CancelledFromAnotherThread) {
+  fs::path fifo = fs::temp_directory_path() / ("linecmp-cancel-" + std::to_string(getpid()));
+  int idle[2];
+  ASSERT_TRUE(mkfifo(fifo.c_str(), 0600) == 0 && pipe(idle) == 0);
+  for (const auto &[a, b] : {std::pair{linecmp::file("/dev/zero"), linecmp::file("/dev/zero")},
+                             {linecmp::file(fifo), linecmp::bytes("")},
+                             {linecmp::bytes("1\n"), linecmp::descriptor(idle[0])},
+                             {linecmp::bytes("1\n"), linecmp::bytes("1\n")}})
+    for (bool judged : {false, true}) {
+      std::atomic<bool> stop{b.what() == linecmp::input::kind::bytes};
+      std::thread stopper([&stop] { std::this_thread::sleep_for(std::chrono::milliseconds(30)), stop = true; });
+      auto start = std::chrono::steady_clock::now();
+      linecmp::cancel_check cancel = [&stop] { return stop.load(); };
+      EXPECT_THROW(judged ? (void)linecmp::judge("wcmp", a, b, {}, cancel) : (void)linecmp::compare(a, b, cancel),
+                   linecmp::cancelled);
+      stopper.join();  // within 50 ms on a quiet machine; far more under an emulator
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << judged;
+    }
+  close(idle[0]), close(idle[1]), fs::remove(fifo);
 }
 
 }  // namespace

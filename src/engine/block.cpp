@@ -45,6 +45,11 @@ static bool readblock(src &f) {
 bool more(src &f) {
   if (f.pos < f.len) return true;
   if (f.eof) return false;
+  if (f.stop && f.stop->now()) {
+    f.bad = f.eof = true;
+    f.err = ECANCELED;
+    return false;
+  }
   if (f.in) {
     if (readblock(f)) return true;
   } else if (f.taken < f.mem.size()) {
