@@ -6,7 +6,9 @@
 #ifndef LINECMP_H
 #define LINECMP_H
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -73,20 +75,54 @@ struct place {
   std::string before, first, second;
 };
 
+// The kind of difference between two inputs: the first row below under which they are
+// equal, where each row adds its normalisation to those of the rows before it.
+enum class kind {
+  same,            // none: the inputs are equal
+  final_newline,   // "final-newline": a line feed is added at the end of an input without one
+  line_endings,    // "line-endings": CR LF is read as LF, in either input
+  trailing_space,  // "trailing-space": spaces, tabs and CRs before each line's end are dropped
+  spacing,         // "spacing": whitespace only separates tokens: same tokens, same order
+  letter_case,     // "letter-case": ASCII letters are folded
+  order,           // "order": the lines (their folded tokens; blank lines left out) are the
+                   // same multiset, in another order
+  content,         // "content": none of the above
+};
+
+// The name of k as written above: "same", "final-newline", ..., "content".
+const char *name(kind k);
+
 // What a comparison found.
 struct result {
   bool same = true;     // exactly when the report is empty
   std::string report;   // the report, exactly as linecmp prints it under the labels
   place first;          // where the inputs first differ
   std::string locator;  // when they differ: that place, and both lines around it in display form
+  // The lines of each input (a last line without a line feed counts), and the pairs of
+  // lines that differ: lines are paired by number, so one line inserted makes every later
+  // pair differ, and a last line that lacks its line feed differs from the same line with
+  // one. Lines past the end of the shorter input are in no pair.
+  std::array<int64_t, 2> lines{};
+  int64_t differing = 0;
+  // Found when compare() is asked to (find_kind), and otherwise empty and false: the kind
+  // of difference, right except with probability about 2^-100 per call (each input is
+  // reduced to keyed 128-bit hashes, under a key drawn at random for each call); whether
+  // each input holds a CR LF; and whether each input's last line lacks its line feed.
+  std::optional<linecmp::kind> kind;
+  std::array<bool, 2> crlf{}, unterminated{};
 };
 
 // Compares two inputs line by line, as linecmp does. Labels default to the paths of
 // files, as linecmp's do, and to "first" and "second" for descriptors and contents; like
 // linecmp's, they are cut to 8 bytes and become "first" and "second" when equal. Throws
 // error for an input that cannot be opened or read, and judge_error for LINECMP_KERNEL.
-result compare(const input &first, const input &second);
-result compare(const input &first, const input &second, std::string_view label1, std::string_view label2);
+//
+// find_kind: find the kind of difference and the facts beside it as well. Off by
+// default, as inputs that differ then cost more: each byte from the first difference on
+// goes through a normaliser per kind (equal inputs cost the same either way).
+result compare(const input &first, const input &second, bool find_kind = false);
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
+               bool find_kind = false);
 
 // A judge's verdict on an output.
 enum class verdict { accepted, wrong_answer, presentation_error };

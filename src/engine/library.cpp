@@ -100,8 +100,9 @@ void readable(const comparison &c, const outcome &o, const opened &x, const open
 }
 
 // compare() for labels given (not null) or not.
-result run(const input &first, const input &second, const char *label1, const char *label2) {
+result run(const input &first, const input &second, const char *label1, const char *label2, bool find_kind) {
   comparison c;
+  c.findkind = find_kind;
   c.k = &scanner();
   opened x, y;
   open(first, name(first, "first"), c.a, x);
@@ -120,16 +121,31 @@ result run(const input &first, const input &second, const char *label1, const ch
     r.first = {o.line, o.byte, o.near, o.rest1, o.rest2};
     r.locator = printed([&](FILE *out) { engine::showfirst(o, c.names, out); });
   }
+  r.lines = {o.lines1, o.lines2};
+  r.differing = o.differing;
+  if (find_kind) {
+    r.kind = linecmp::kind(o.kind);
+    r.crlf = {o.crlf1, o.crlf2};
+    r.unterminated = {o.open1, o.open2};
+  }
   return r;
 }
 
 }  // namespace
 
-result compare(const input &first, const input &second) { return run(first, second, nullptr, nullptr); }
+// The library's kinds are the engine's, in the same order.
+static_assert(int(kind::content) == int(engine::kinds::content) && int(kind::order) == int(engine::kinds::order));
 
-result compare(const input &first, const input &second, std::string_view label1, std::string_view label2) {
+const char *name(kind k) { return engine::kindname(engine::kinds(k)); }
+
+result compare(const input &first, const input &second, bool find_kind) {
+  return run(first, second, nullptr, nullptr, find_kind);
+}
+
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
+               bool find_kind) {
   std::string l1(label1), l2(label2);
-  return run(first, second, l1.c_str(), l2.c_str());
+  return run(first, second, l1.c_str(), l2.c_str(), find_kind);
 }
 
 judgement judge(std::string_view rules, const input &answer, const input &output,
