@@ -6,11 +6,14 @@
 #include <linecmp.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "escapes.h"
 
 namespace {
 
@@ -96,6 +99,69 @@ TEST(Cases, SameAsTheProgramFromEveryKindOfInput) {
       fs::current_path(here);
     }
   }
+}
+
+// The rows of kinds.cases, each its two inputs and the kind's name; a line that is none
+// of what the top of the file says fails the test.
+std::vector<std::array<std::string, 3>> kindrows() {
+  std::ifstream in(KINDS_CASES, std::ios::binary);
+  std::vector<std::array<std::string, 3>> rows;
+  std::string line;
+  for (int n = 1; std::getline(in, line); n++) {
+    if (line.empty() || line[0] == '#') continue;
+    size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+    std::array<std::string, 3> &r = rows.emplace_back();
+    bool ok = t2 != line.npos && line.find('\t', t2 + 1) == line.npos && unescape(line.substr(0, t1), r[0]) &&
+              unescape(line.substr(t1 + 1, t2 - t1 - 1), r[1]);
+    r[2] = line.substr(t2 + 1);
+    EXPECT_TRUE(ok) << KINDS_CASES ":" << n << ": not a row";
+  }
+  EXPECT_GT(rows.size(), 0u);
+  return rows;
+}
+
+// The kind compare() finds on x, through a pipe that another thread writes, and y.
+std::string piped(const std::string &x, const std::string &y) {
+  int p[2];
+  if (pipe2(p, O_CLOEXEC) != 0) return "no pipe";
+  std::thread writer([&] {
+    for (size_t at = 0; at < x.size();) {
+      ssize_t n = write(p[1], x.data() + at, x.size() - at);
+      if (n <= 0) break;
+      at += size_t(n);
+    }
+    close(p[1]);
+  });
+  linecmp::result r = linecmp::compare(linecmp::descriptor(p[0]), linecmp::bytes(y), true);
+  writer.join();
+  close(p[0]);
+  return linecmp::name(r.kind.value());
+}
+
+// Each row's kind, both ways round, from every kind of input and through a pipe, and
+// again after 10 MB of lines both inputs share, which the pipe gives a block at a time.
+TEST(Kinds, FromTheTable) {
+  std::string shared;
+  for (int i = 0; shared.size() < 10u << 20; i++) shared += std::to_string(i) + " shared\n";
+  fs::path dir = fs::temp_directory_path() / ("linecmp-kinds-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  for (const auto &[x, y, want] : kindrows()) {
+    std::ofstream(dir / "x", std::ios::binary) << x;
+    std::ofstream(dir / "y", std::ios::binary) << y;
+    for (const char *kinds : {"bb", "ff", "dd", "fb", "bd"}) {
+      holder hx, hy;
+      linecmp::result r = linecmp::compare(make(kinds[0], dir / "x", hx), make(kinds[1], dir / "y", hy), true);
+      EXPECT_EQ(linecmp::name(r.kind.value()), want)
+          << testing::PrintToString(x) << " " << testing::PrintToString(y) << " " << kinds;
+    }
+    EXPECT_EQ(piped(y, x), want) << testing::PrintToString(y) << " " << testing::PrintToString(x);
+    // An empty input gains a line feed at the end; after shared lines it has no end to gain.
+    if (!x.empty() && !y.empty()) {
+      EXPECT_EQ(piped(shared + x, shared + y), want)
+          << "after 10 MB: " << testing::PrintToString(x) << " " << testing::PrintToString(y);
+    }
+  }
+  fs::remove_all(dir);
 }
 
 // A descriptor that cannot be read throws EBADF, under the name messages give it.
