@@ -1,5 +1,6 @@
 #include "keyhash.h"
 
+#include <cstring>
 #include <random>
 
 namespace linecmp::engine {
@@ -62,15 +63,30 @@ void hashadd(keyhash &h, unsigned char c) {
 
 void hashadd(keyhash &h, const char *p, size_t n) {
   const auto *s = reinterpret_cast<const unsigned char *>(p);
-  while (n > 0 && (h.count & 7) != 0) hashadd(h, *s++), n--;
-  // Whole words, read low byte first whatever the machine's byte order.
+  unsigned at = unsigned(h.count & 7), shift = 8 * at;
+  h.count += n;
+  // Eight bytes at a time, joined to the bytes left from before whatever their number.
   for (; n >= 8; s += 8, n -= 8) {
-    uint64_t m = 0;
-    for (int i = 7; i >= 0; i--) m = m << 8 | s[i];
-    sipword(h, m);
-    h.count += 8;
+    uint64_t m;
+    std::memcpy(&m, s, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    m = __builtin_bswap64(m);  // the stream's bytes low byte first, as on the other machines
+#endif
+    if (at == 0) {
+      sipword(h, m);
+    } else {
+      sipword(h, h.tail | m << shift);
+      h.tail = m >> (64 - shift);
+    }
   }
-  while (n > 0) hashadd(h, *s++), n--;
+  for (; n > 0; s++, n--) {
+    h.tail |= uint64_t(*s) << (8 * at);
+    if (++at == 8) {
+      sipword(h, h.tail);
+      h.tail = 0;
+      at = 0;
+    }
+  }
 }
 
 digest hashof(keyhash h) {

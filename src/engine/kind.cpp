@@ -1,5 +1,6 @@
 #include "kind.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -42,6 +43,7 @@ void trailbyte(shaper &s, unsigned char c) {
 // Feeds c, a byte of the finalnewline row's output, to the rows after it.
 void shapebyte(shaper &s, unsigned char c) {
   uint8_t what = KINDCLASS[c];
+  s.linestart = what == KLF;
   hashadd(s.row[0], c);
   if (s.cr) {
     s.cr = false;
@@ -77,6 +79,90 @@ void shapebyte(shaper &s, unsigned char c) {
   }
 }
 
+// Whether a and b have been fed the same stream (but for a chance of 2^-256).
+bool alike(const keyhash &a, const keyhash &b) {
+  return a.v0 == b.v0 && a.v1 == b.v1 && a.v2 == b.v2 && a.v3 == b.v3 && a.tail == b.tail && a.count == b.count;
+}
+
+// Feeds the tokens of p[0, n), a whole line but its line feed, to the spacing and
+// lettercase rows and the line's hash: each token, folded for the last two, and a space.
+// upper: the line has a capital. True when it has a token.
+bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
+  const char *c = reinterpret_cast<const char *>(p);
+  bool any = false;
+  for (size_t i = 0; i < n;) {
+    while (i < n && KINDCLASS[p[i]] >= KSPACE) i++;
+    size_t from = i;
+    while (i < n && KINDCLASS[p[i]] < KSPACE) i++;
+    if (i == from) break;
+    any = true;
+    hashadd(s.row[3], c + from, i - from);
+    hashadd(s.row[3], ' ');
+    if (!upper) {
+      hashadd(s.row[4], c + from, i - from);
+      hashadd(s.line, c + from, i - from);
+    }
+    // Folded a piece at a time, when there is anything to fold.
+    for (size_t at = from; upper && at < i;) {
+      char folded[256];
+      size_t k = std::min(sizeof folded, i - at);
+      for (size_t j = 0; j < k; j++) folded[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
+      hashadd(s.row[4], folded, k);
+      hashadd(s.line, folded, k);
+      at += k;
+    }
+    hashadd(s.row[4], ' ');
+    hashadd(s.line, ' ');
+  }
+  return any;
+}
+
+// Feeds a whole line, p[0, n) and then its line feed, to s at a line start: each row's
+// part of it at once, which for most lines is a span of the line as it stands.
+void wholeline(shaper &s, const unsigned char *p, size_t n) {
+  const char *c = reinterpret_cast<const char *>(p);
+  keyhash before;  // the state of the row before the current one, before this line
+  bool cr = n > 0 && p[n - 1] == '\r';
+  s.crlf = s.crlf || cr;
+  size_t trimmed = n;
+  while (trimmed > 0 && (p[trimmed - 1] == ' ' || p[trimmed - 1] == '\t' || p[trimmed - 1] == '\r')) trimmed--;
+  // Rows that have been fed the same so far and are fed the same line now are hashed once:
+  // which they are is told by their states, equal only for equal streams.
+  size_t part[3] = {n, cr ? n - 1 : n, trimmed};
+  for (size_t i = 0; i < 3; i++) {
+    if (i > 0 && part[i] == part[i - 1] && alike(s.row[i], before)) {
+      before = s.row[i];
+      s.row[i] = s.row[i - 1];
+      continue;
+    }
+    before = s.row[i];
+    hashadd(s.row[i], c, part[i]);
+    hashadd(s.row[i], '\n');
+  }
+  // A line whose tokens are split by single spaces alone is its own spacing row's part.
+  bool single = n > 0 && KINDCLASS[p[0]] < KSPACE && KINDCLASS[p[n - 1]] < KSPACE, upper = false, any = false;
+  for (size_t i = 0; i < n; i++) {
+    uint8_t what = KINDCLASS[p[i]];
+    upper = upper || what == KUPPER;
+    single = single && (what < KSPACE || (p[i] == ' ' && KINDCLASS[p[i + 1]] < KSPACE));
+  }
+  if (single && !upper) {
+    bool same = alike(s.row[3], s.row[4]);
+    for (keyhash *h : {&s.row[3], &s.row[4], &s.line}) {
+      if (h == &s.row[4] && same) {
+        s.row[4] = s.row[3];
+        continue;
+      }
+      hashadd(*h, c, n);
+      hashadd(*h, ' ');
+    }
+  } else {
+    any = tokens(s, p, n, upper);
+  }
+  if (single || any) s.lines = hashplus(s.lines, hashof(s.line));
+  hashstart(s.line, *s.key);
+}
+
 }  // namespace
 
 const char *kindname(kinds k) {
@@ -98,6 +184,14 @@ void feed(shaper &s, const char *p, size_t n) {
   const auto *b = reinterpret_cast<const unsigned char *>(p);
   size_t i = 0;
   while (i < n) {
+    const void *lf = s.linestart ? std::memchr(b + i, '\n', n - i) : nullptr;
+    if (lf) {
+      size_t len = size_t(static_cast<const unsigned char *>(lf) - (b + i));
+      wholeline(s, b + i, len);
+      s.lastcr = false;
+      i += len + 1;
+      continue;
+    }
     unsigned char c = b[i];
     if (c == '\n' && s.lastcr) s.crlf = true;
     s.lastcr = c == '\r';
@@ -132,7 +226,9 @@ kinds kindof(const shaper &a, const shaper &b) {
 
 void shared(shaper &s, const char *p, size_t n) {
   if (n == 0) return;
-  if (!s.crlf && ((s.lastcr && p[0] == '\n') || memmem(p, n, "\r\n", 2))) s.crlf = true;
+  if (!s.crlf && s.lastcr && p[0] == '\n') s.crlf = true;
+  for (const char *cr = p; !s.crlf && (cr = static_cast<const char *>(std::memchr(cr, '\r', size_t(p + n - cr))));)
+    s.crlf = ++cr < p + n && *cr == '\n';
   const char *from = p;
   if (const void *lf = memrchr(p, '\n', n)) {
     from = static_cast<const char *>(lf) + 1;

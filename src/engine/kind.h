@@ -44,6 +44,7 @@ struct shaper {
   bool run = false;        // trailing: held has the run, row[2] the line before it
   bool token = false;      // the last byte was part of a token
   bool tokens = false;     // the current line has a token
+  bool linestart = true;   // the next byte starts a line
   bool lastcr = false;     // the last byte was a CR
   bool crlf = false;       // a CR LF was fed
   bool any = false;        // the input has a byte
