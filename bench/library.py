@@ -13,7 +13,9 @@ needs about 512 MiB of free disk in the temporary folder. Three measurements, as
    processes of the program at once, which share nothing but the machine.
 """
 
+import argparse
 import os
+import pathlib
 import platform
 import random
 import resource
@@ -73,7 +75,7 @@ def main(program):
     print(f"load average at the start: {os.getloadavg()[0]:.2f}")
     print(f"program: {program}; kernels: {os.environ.get('LINECMP_KERNEL') or 'the fastest this CPU runs'}")
     with tempfile.TemporaryDirectory() as tmp:
-        a, b = os.path.join(tmp, "a"), os.path.join(tmp, "b")
+        a, b = pathlib.Path(tmp, "a"), pathlib.Path(tmp, "b")
         one, two = b"1\n4\n9\n", b"1\n4\n8\n"
         for path, contents in ((a, one), (b, two)):
             with open(path, "wb") as out:
@@ -127,4 +129,12 @@ def main(program):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build-static", "linecmp"))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     epilog=__doc__.split("\n\n", 2)[2], formatter_class=argparse.RawTextHelpFormatter)
+    parser.add_argument("program", nargs="?", default=os.path.join(ROOT, "build-static", "linecmp"),
+                        help="the program to measure against (default: %(default)s)")
+    program = parser.parse_args().program
+    if not os.access(program, os.X_OK):
+        sys.exit(f"library.py: no program to run at {program}: build it (cmake --workflow --preset static), "
+                 "or name it")
+    main(program)

@@ -2,18 +2,31 @@
 // and judge it by the rules of a contest judge, with the reports and messages the
 // programs print. Every function here may run in any number of threads at once; each
 // call keeps its state to itself, and memory stays bounded for files and descriptors
-// whatever their size.
+// whatever their size. LINECMP_KERNEL, which forces a version of the scanning kernels, is
+// read once per process, at the first call: a value set after it has no effect.
 #ifndef LINECMP_H
 #define LINECMP_H
 
+#if __cplusplus < 201703L
+#error "linecmp.h needs C++17 or later (such as -std=c++17)"
+#endif
+
+// The library's version; CMake checks it against the project's.
+#define LINECMP_VERSION "0.4.0"
+
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+// The library is built with hidden visibility, so that a shared object that embeds it
+// exports only what is declared here.
+#pragma GCC visibility push(default)
 
 namespace linecmp {
 
@@ -38,7 +51,8 @@ class input {
   std::string_view contents_;
 };
 
-// The file at path; /dev/stdin and /dev/fd/N name this process's descriptors.
+// The file at path; /dev/stdin and /dev/fd/N name this process's descriptors. Throws
+// error (EINVAL) for a path with a null byte, which the system would cut short there.
 input file(std::string path);
 // The descriptor fd, read from where it stands.
 input descriptor(int fd);
@@ -64,6 +78,19 @@ class error : public std::system_error {
 class judge_error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// Asked by a call, on the calling thread, whether to give up: at least once per block of
+// each input it reads or compares (64 KiB), and at least every 20 ms while a read waits for
+// input, a FIFO without a writer included. Once it returns true the call throws cancelled.
+// To stop a call from another thread, set a std::atomic<bool> there and read it here:
+// [&stop] { return stop.load(); }.
+using cancel_check = std::function<bool()>;
+
+// A call given up because its cancel_check said so; never a verdict or a report.
+class cancelled : public std::runtime_error {
+ public:
+  cancelled() : std::runtime_error("linecmp: the call was cancelled") {}
 };
 
 // Where two inputs first differ: the line and the byte in it, counted from 1 as cmp
@@ -115,14 +142,25 @@ struct result {
 // Compares two inputs line by line, as linecmp does. Labels default to the paths of
 // files, as linecmp's do, and to "first" and "second" for descriptors and contents; like
 // linecmp's, they are cut to 8 bytes and become "first" and "second" when equal. Throws
-// error for an input that cannot be opened or read, and judge_error for LINECMP_KERNEL.
-//
-// find_kind: find the kind of difference and the facts beside it as well. Off by
-// default, as inputs that differ then cost more: each byte from the first difference on
-// goes through a normaliser per kind (equal inputs cost the same either way).
-result compare(const input &first, const input &second, bool find_kind = false);
+// error for an input that cannot be opened or read, judge_error for LINECMP_KERNEL, and
+// cancelled when cancel, if given, says to stop.
+result compare(const input &first, const input &second);
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2);
+result compare(const input &first, const input &second, const cancel_check &cancel);
 result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
-               bool find_kind = false);
+               const cancel_check &cancel);
+
+// What a compare() call is asked for beyond the report and the counts.
+struct compare_options {
+  // Find the kind of difference and the facts beside it as well. Off by default, as inputs
+  // that differ then cost more: each byte from the first difference on goes through a
+  // normaliser per kind (equal inputs cost the same either way).
+  bool find_kind = false;
+  cancel_check cancel;  // as above, when set
+};
+result compare(const input &first, const input &second, const compare_options &how);
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
+               const compare_options &how);
 
 // A judge's verdict on an output.
 enum class verdict { accepted, wrong_answer, presentation_error };
@@ -138,11 +176,13 @@ struct judgement {
 // validator, which takes the flags), "checker" (exact lines, testlib's protocol),
 // "cms" (CMS's white-diff), "cms-exact", "wcmp", "lcmp", "ncmp", "rcmp4", "rcmp6" and
 // "rcmp9" (testlib's standard checkers). The message is the one the program gives.
-// Throws error for an input that cannot be opened or read, and judge_error when judging
-// cannot be done.
+// Throws error for an input that cannot be opened or read, judge_error when judging
+// cannot be done, and cancelled when cancel, if given, says to stop.
 judgement judge(std::string_view rules, const input &answer, const input &output,
-                const std::vector<std::string> &flags = {});
+                const std::vector<std::string> &flags = {}, const cancel_check &cancel = {});
 
 }  // namespace linecmp
+
+#pragma GCC visibility pop
 
 #endif

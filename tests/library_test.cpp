@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linecmp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -132,7 +134,8 @@ std::string piped(const std::string &x, const std::string &y) {
     }
     close(p[1]);
   });
-  linecmp::result r = linecmp::compare(linecmp::descriptor(p[0]), linecmp::bytes(y), true);
+  linecmp::result r =
+      linecmp::compare(linecmp::descriptor(p[0]), linecmp::bytes(y), linecmp::compare_options{true, {}});
   writer.join();
   close(p[0]);
   return linecmp::name(r.kind.value());
@@ -150,7 +153,8 @@ TEST(Kinds, FromTheTable) {
     std::ofstream(dir / "y", std::ios::binary) << y;
     for (const char *kinds : {"bb", "ff", "dd", "fb", "bd"}) {
       holder hx, hy;
-      linecmp::result r = linecmp::compare(make(kinds[0], dir / "x", hx), make(kinds[1], dir / "y", hy), true);
+      linecmp::result r = linecmp::compare(make(kinds[0], dir / "x", hx), make(kinds[1], dir / "y", hy),
+                                           linecmp::compare_options{true, {}});
       EXPECT_EQ(linecmp::name(r.kind.value()), want)
           << testing::PrintToString(x) << " " << testing::PrintToString(y) << " " << kinds;
     }
@@ -177,6 +181,17 @@ TEST(Errors, DescriptorsNotOpenForReading) {
     }
   }
   close(writeonly);
+}
+
+// A path with a null byte is refused before anything is opened: the system would read the
+// path only up to it, and open another file.
+TEST(Errors, NullByteInPath) {
+  try {
+    linecmp::compare(linecmp::bytes(""), linecmp::file(std::string("/dev/null\0.out", 14)));
+    ADD_FAILURE();
+  } catch (const linecmp::error &e) {
+    EXPECT_EQ(e.code().value(), EINVAL);
+  }
 }
 
 // A kernel version that cannot be used is a judge_error. The version is chosen once per
@@ -206,6 +221,41 @@ TEST(Threads, EachGivesWhatItGivesAlone) {
     });
   for (auto &t : threads) t.join();
   EXPECT_EQ(wrong, 0);
+}
+
+// A call that another thread cancels throws cancelled, never a result, soon after, and so
+// does one told to stop before it reads: whether it works through endless inputs, waits on
+// a FIFO that no one opens for writing, or on a pipe that no one writes to.
+TEST(Threads, CancelledFromAnotherThread) {
+  fs::path fifo = fs::temp_directory_path() / ("linecmp-cancel-" + std::to_string(getpid()));
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int idle[2];
+  ASSERT_EQ(pipe(idle), 0);
+  const std::pair<linecmp::input, linecmp::input> shapes[] = {{linecmp::file("/dev/zero"), linecmp::file("/dev/zero")},
+                                                              {linecmp::file(fifo), linecmp::bytes("")},
+                                                              {linecmp::bytes("1\n"), linecmp::descriptor(idle[0])},
+                                                              {linecmp::bytes("1\n"), linecmp::bytes("1\n")}};
+  for (const auto &[a, b] : shapes) {
+    for (int judged = 0; judged < 2; judged++) {
+      std::atomic<bool> stop{b.what() == linecmp::input::kind::bytes};
+      auto stopped = std::chrono::steady_clock::now();
+      std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        stopped = std::chrono::steady_clock::now();
+        stop = true;
+      });
+      linecmp::cancel_check cancel = [&stop] { return stop.load(); };
+      EXPECT_THROW(judged ? (void)linecmp::judge("wcmp", a, b, {}, cancel) : (void)linecmp::compare(a, b, cancel),
+                   linecmp::cancelled);
+      auto returned = std::chrono::steady_clock::now();
+      stopper.join();
+      // Within 20 ms on a quiet machine; far more under an emulator.
+      EXPECT_LT(returned - stopped, std::chrono::seconds(5)) << judged;
+    }
+  }
+  close(idle[0]);
+  close(idle[1]);
+  fs::remove(fifo);
 }
 
 }  // namespace

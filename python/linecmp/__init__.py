@@ -1,35 +1,44 @@
 """Compare a program's output with the expected output line by line, in-process.
 
 linecmp.compare(a, b) gives what the linecmp program prints for two inputs, without
-starting a process: each input is a path (str or os.PathLike) or contents (bytes,
-bytearray or memoryview, read where they lie; bytes are never taken for a path).
+starting a process: each input is a path (os.PathLike, such as pathlib.Path), contents
+(bytes, bytearray or memoryview, read where they lie), or linecmp.descriptor(fd). A str
+raises TypeError, since a program's output captured as text could be taken for a path.
 linecmp.assert_same() makes it an assertion for pytest and unittest, and
 linecmp.judge() judges by the rules of linecmp's judges' front-ends.
 
 An input that cannot be opened or read raises the OSError of its errno
 (FileNotFoundError, IsADirectoryError, ...), never a report. A kernel version in
 LINECMP_KERNEL that cannot be used raises JudgeError. The GIL is released while a
-comparison runs, so threads compare in parallel.
+comparison runs, so threads compare in parallel; on the main thread, a signal handler
+that raises, as Ctrl-C's does, stops the comparison within 0.1 s and its exception
+(KeyboardInterrupt) is raised, also while a read waits for input.
 """
 
 from __future__ import annotations
 
 import enum
 import os
-from typing import NamedTuple, Optional, Sequence, Tuple, Union
+from typing import List, NamedTuple, Optional, Tuple, Union
 
-from ._linecmp import JudgeError
+from ._linecmp import Descriptor, JudgeError, __version__
 from ._linecmp import compare as _compare
 from ._linecmp import judge as _judge
 
-__all__ = ["Input", "Place", "Result", "Verdict", "Judgement", "JudgeError", "compare", "assert_same", "judge"]
+__all__ = ["Input", "Label", "Flags", "Place", "Result", "Verdict", "Judgement", "JudgeError", "Descriptor", "compare",
+           "assert_same", "judge", "descriptor", "__version__"]
 
 JudgeError.__module__ = __name__
 
-#: A path, or contents.
-Input = Union[str, "os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview]
+#: A path, contents, or a descriptor; never a str.
+Input = Union["os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview, Descriptor]
 #: A label: str, or the bytes it stands for.
 Label = Union[str, bytes]
+
+
+def descriptor(fd: int) -> Descriptor:
+    """The descriptor fd as an input, read from where it stands: the caller keeps it open, and closes it."""
+    return Descriptor(fd)
 
 
 class Place(NamedTuple):
@@ -40,7 +49,7 @@ class Place(NamedTuple):
 
 
 class Result:
-    """What a comparison found: str() is the report, bool() whether the inputs are the same."""
+    """What a comparison found: str() is the report, bytes() its bytes, bool() whether the inputs are the same."""
 
     __slots__ = ("same", "report", "first", "locator")
 
@@ -57,6 +66,11 @@ class Result:
     def __str__(self) -> str:
         return self.report
 
+    def __bytes__(self) -> bytes:
+        # The report's exact bytes, which str() holds as Python decodes file names: a label
+        # cut at 8 bytes may end inside a UTF-8 character.
+        return os.fsencode(self.report)
+
     def __bool__(self) -> bool:
         return self.same
 
@@ -64,7 +78,7 @@ class Result:
         return f"Result(same={self.same!r}, first={self.first!r}, report={self.report!r})"
 
 
-def _labels(labels: Optional[Sequence[Label]]) -> Optional[Tuple[Label, Label]]:
+def _labels(labels: Optional[Tuple[Label, Label]]) -> Optional[Tuple[Label, Label]]:
     """Two labels, or None; a str or bytes is one label, not a sequence of them."""
     if labels is None:
         return None
@@ -76,18 +90,18 @@ def _labels(labels: Optional[Sequence[Label]]) -> Optional[Tuple[Label, Label]]:
     return (pair[0], pair[1])
 
 
-def compare(a: Input, b: Input, labels: Optional[Sequence[Label]] = None) -> Result:
+def compare(a: Input, b: Input, labels: Optional[Tuple[Label, Label]] = None) -> Result:
     """Compares two inputs line by line, as the linecmp program does.
 
     labels, when given, are the two labels of the report; like the program's, they are
     cut to 8 bytes and become "first" and "second" when equal. They default to the paths
-    of files, and to "first" and "second" for contents.
+    of files, and to "first" and "second" for contents and descriptors.
     """
     same, report, line, byte, locator = _compare(a, b, _labels(labels))
     return Result(same, report, None if same else Place(line, byte), locator)
 
 
-def assert_same(expected: Input, actual: Input, labels: Sequence[Label] = ("expected", "actual")) -> None:
+def assert_same(expected: Input, actual: Input, labels: Tuple[Label, Label] = ("expected", "actual")) -> None:
     """Raises AssertionError when the inputs differ, with the report and where they first differ.
 
     The message starts on a line of its own, so that its lines align under "AssertionError:".
@@ -105,6 +119,14 @@ class Verdict(str, enum.Enum):
     WRONG_ANSWER = "wrong_answer"
     PRESENTATION_ERROR = "presentation_error"
 
+    # Its value, as a str would print, on every Python version: from 3.11 on, a str enum's
+    # format() gives its name ("Verdict.WRONG_ANSWER") unless told otherwise.
+    def __str__(self) -> str:
+        return str(self.value)
+
+    def __format__(self, spec: str) -> str:
+        return format(str(self.value), spec)
+
 
 class Judgement(NamedTuple):
     """A judge's verdict on an output, and its message for the jury; bool() is accepted."""
@@ -116,7 +138,11 @@ class Judgement(NamedTuple):
         return self.verdict is Verdict.ACCEPTED
 
 
-def judge(rules: str, answer: Input, output: Input, flags: Sequence[str] = ()) -> Judgement:
+#: The flags of a judge: a list or tuple of str. Not Sequence[str], which a str itself is.
+Flags = Union[List[str], Tuple[str, ...]]
+
+
+def judge(rules: str, answer: Input, output: Input, flags: Flags = ()) -> Judgement:
     """Judges output against answer by the rules of one of linecmp's judges' front-ends.
 
     rules names the front-end without its "linecmp-" ("checker", "cms-exact", ...), and
@@ -125,5 +151,9 @@ def judge(rules: str, answer: Input, output: Input, flags: Sequence[str] = ()) -
     """
     if isinstance(flags, (str, bytes)):
         raise TypeError("flags must be a sequence of flags, such as (\"case_sensitive\",)")
-    verdict, message = _judge(rules, answer, output, list(flags))
+    given = list(flags)
+    for flag in given:
+        if not isinstance(flag, str):
+            raise TypeError(f"each flag must be a str, such as \"1e-6\", not {type(flag).__name__} {flag!r}")
+    verdict, message = _judge(rules, answer, output, given)
     return Judgement(Verdict(verdict), message)

@@ -3,11 +3,20 @@
 import os
 from typing import List, Optional, Tuple, Union
 
-_Input = Union[str, "os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview]
+__version__: str
+
+class Descriptor:
+    """A descriptor, read from where it stands; the caller keeps it open."""
+
+    fd: int
+    def __init__(self, fd: int) -> None: ...
+
+_Input = Union["os.PathLike[str]", "os.PathLike[bytes]", bytes, bytearray, memoryview, Descriptor]
 _Label = Union[str, bytes]
 
 class JudgeError(Exception):
-    """Judging that cannot be done: rules or flags that are not valid, or an unusable LINECMP_KERNEL."""
+    """Judging that cannot be done, which is never a verdict: rules or flags that are not valid, an answer that
+    does not hold what the rules need, or a kernel version in LINECMP_KERNEL that cannot be used."""
 
 def compare(a: _Input, b: _Input, labels: Optional[Tuple[_Label, _Label]]) -> Tuple[bool, str, int, int, str]:
     """(same, report, line, byte, locator); line and byte are 0 when the inputs are the same."""

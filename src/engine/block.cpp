@@ -51,6 +51,11 @@ bool more(src &f) {
   if (f.pos < f.len) return true;
   watched(f);
   if (f.eof) return false;
+  if (f.stop && f.stop->now()) {
+    f.bad = f.eof = true;
+    f.err = ECANCELED;
+    return false;
+  }
   if (f.in) {
     if (readblock(f)) return true;
   } else if (f.taken < f.mem.size()) {

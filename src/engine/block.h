@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <string>
@@ -27,6 +28,18 @@ constexpr size_t HEAD = CUT + 1;
 // shown, so the last byte kept only tells that something is cut.
 constexpr size_t NEAR = 31;
 
+// How a comparison is given up: ask, when set, is asked whether to, on the comparing
+// thread; once it says so, every read after fails with ECANCELED, and stopped stays set.
+struct cancel {
+  const std::function<bool()> *ask = nullptr;
+  bool stopped = false;
+  // Whether the comparison is to stop, asking ask() unless it already said so.
+  bool now() {
+    if (!stopped && ask && *ask && (*ask)()) stopped = true;
+    return stopped;
+  }
+};
+
 // Read state of one input file.
 struct src {
   std::istream *in = nullptr;   // where blocks are read from; null for contents in memory
@@ -35,10 +48,11 @@ struct src {
   size_t taken = 0;
   const char *blk = nullptr;  // the current block: blk[0, len), read up to pos
   size_t cap = 0, pos = 0, len = 0;
-  bool eof = false;    // a read gave nothing: the stream has given its last byte (or failed)
-  bool bad = false;    // a read failed: the file is unreadable, not finished
-  int err = 0;         // why, as an errno value, when known
-  bool ended = false;  // a line read met the end of the file: no more lines
+  bool eof = false;        // a read gave nothing: the stream has given its last byte (or failed)
+  bool bad = false;        // a read failed: the file is unreadable, not finished
+  int err = 0;             // why, as an errno value, when known
+  bool ended = false;      // a line read met the end of the file: no more lines
+  cancel *stop = nullptr;  // asked before each block is read, when set
   // When set, fed every byte taken, from blk[fed] on, as each block is left (watched()
   // feeds the rest), for the kind of difference.
   shaper *watch = nullptr;
@@ -53,7 +67,8 @@ void attach(src &f, std::istream &in, size_t cap);
 // the kernels see the same spans as from a file.
 void attach(src &f, std::string_view bytes, size_t cap);
 
-// True when f has unread bytes in its block, reading the next block if needed.
+// True when f has unread bytes in its block, reading the next block if needed; false, with
+// f bad, once f.stop says to stop.
 bool more(src &f);
 
 // Feeds f.watch what f has taken since it was last fed.

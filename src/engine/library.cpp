@@ -16,6 +16,7 @@
 namespace linecmp {
 
 input file(std::string path) {
+  if (path.find('\0') != std::string::npos) throw error(EINVAL, path, true);
   input in;
   in.what_ = input::kind::file;
   in.path_ = std::move(path);
@@ -54,16 +55,20 @@ struct opened {
   std::string name;
 };
 
-// Opens in and sets f up to read it; name is what messages call it. Throws error.
-void open(const input &in, const std::string &name, src &f, opened &o) {
+// Opens in and sets f up to read it, asking stop before each block; name is what messages
+// call it. Throws error.
+void open(const input &in, const std::string &name, src &f, opened &o, engine::cancel &stop) {
   o.name = name;
   if (in.what() == input::kind::bytes) {
     engine::attach(f, in.contents(), engine::BLOCK);
-    return;
+  } else {
+    engine::cancel *waits = stop.ask && *stop.ask ? &stop : nullptr;
+    o.stream =
+        in.what() == input::kind::file ? engine::openfile(in.path().c_str(), waits) : engine::openfd(in.fd(), waits);
+    if (!o.stream) throw error(errno, name, true);
+    engine::attach(f, *o.stream, engine::BLOCK);
   }
-  o.stream = in.what() == input::kind::file ? engine::openfile(in.path().c_str()) : engine::openfd(in.fd());
-  if (!o.stream) throw error(errno, name, true);
-  engine::attach(f, *o.stream, engine::BLOCK);
+  f.stop = &stop;
 }
 
 // The name of an input in messages: its path, or the label it gets by default.
@@ -93,20 +98,24 @@ std::string printed(F print) {
   return s;
 }
 
-// Throws error when a file of c could not be read.
-void readable(const comparison &c, const outcome &o, const opened &x, const opened &y) {
+// Throws cancelled when stop said to stop, whatever the comparison gave, and error when a
+// file of c could not be read.
+void readable(const comparison &c, const outcome &o, const opened &x, const opened &y, const engine::cancel &stop) {
+  if (stop.stopped) throw cancelled();
   if (o.unreadable == 1) throw error(c.a.err ? c.a.err : EIO, x.name, false);
   if (o.unreadable == 2) throw error(c.b.err ? c.b.err : EIO, y.name, false);
 }
 
 // compare() for labels given (not null) or not.
-result run(const input &first, const input &second, const char *label1, const char *label2, bool find_kind) {
+result run(const input &first, const input &second, const char *label1, const char *label2,
+           const compare_options &how) {
   comparison c;
-  c.findkind = find_kind;
+  c.findkind = how.find_kind;
   c.k = &scanner();
+  engine::cancel stop{&how.cancel};
   opened x, y;
-  open(first, name(first, "first"), c.a, x);
-  open(second, name(second, "second"), c.b, y);
+  open(first, name(first, "first"), c.a, x, stop);
+  open(second, name(second, "second"), c.b, y, stop);
   std::string path1 = first.what() == input::kind::file ? first.path() : "first";
   std::string path2 = second.what() == input::kind::file ? second.path() : "second";
   c.path1 = x.name.c_str();
@@ -115,7 +124,7 @@ result run(const input &first, const input &second, const char *label1, const ch
   outcome o;
   result r;
   r.report = printed([&](FILE *out) { o = engine::compare(c, out); });
-  readable(c, o, x, y);
+  readable(c, o, x, y, stop);
   r.same = !o.differ;
   if (o.differ) {
     r.first = {o.line, o.byte, o.near, o.rest1, o.rest2};
@@ -123,7 +132,7 @@ result run(const input &first, const input &second, const char *label1, const ch
   }
   r.lines = {o.lines1, o.lines2};
   r.differing = o.differing;
-  if (find_kind) {
+  if (how.find_kind) {
     r.kind = linecmp::kind(o.kind);
     r.crlf = {o.crlf1, o.crlf2};
     r.unterminated = {o.open1, o.open2};
@@ -133,35 +142,51 @@ result run(const input &first, const input &second, const char *label1, const ch
 
 }  // namespace
 
+result compare(const input &first, const input &second) { return run(first, second, nullptr, nullptr, {}); }
+
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2) {
+  return compare(first, second, label1, label2, compare_options{});
+}
+
+result compare(const input &first, const input &second, const cancel_check &cancel) {
+  return run(first, second, nullptr, nullptr, {false, cancel});
+}
+
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
+               const cancel_check &cancel) {
+  return compare(first, second, label1, label2, compare_options{false, cancel});
+}
+
 // The library's kinds are the engine's, in the same order.
 static_assert(int(kind::content) == int(engine::kinds::content) && int(kind::order) == int(engine::kinds::order));
 
 const char *name(kind k) { return engine::kindname(engine::kinds(k)); }
 
-result compare(const input &first, const input &second, bool find_kind) {
-  return run(first, second, nullptr, nullptr, find_kind);
+result compare(const input &first, const input &second, const compare_options &how) {
+  return run(first, second, nullptr, nullptr, how);
 }
 
 result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
-               bool find_kind) {
+               const compare_options &how) {
   std::string l1(label1), l2(label2);
-  return run(first, second, l1.c_str(), l2.c_str(), find_kind);
+  return run(first, second, l1.c_str(), l2.c_str(), how);
 }
 
-judgement judge(std::string_view rules, const input &answer, const input &output,
-                const std::vector<std::string> &flags) {
+judgement judge(std::string_view rules, const input &answer, const input &output, const std::vector<std::string> &flags,
+                const cancel_check &cancel) {
   engine::rules how;
   std::string why;
   if (!engine::makerules(rules, flags, how, why)) throw judge_error(why);
   comparison c;
   c.k = &scanner();
+  engine::cancel stop{&cancel};
   opened x, y;
-  open(answer, name(answer, "answer"), c.a, x);
-  open(output, name(output, "output"), c.b, y);
+  open(answer, name(answer, "answer"), c.a, x, stop);
+  open(output, name(output, "output"), c.b, y, stop);
   c.path1 = x.name.c_str();
   c.path2 = y.name.c_str();
   engine::judgement j = engine::judge(c, how);
-  readable(c, j.where, x, y);
+  readable(c, j.where, x, y, stop);
   if (j.v == engine::FAILED) throw judge_error(j.message);
   judgement r;
   r.v = j.v == engine::SAME      ? verdict::accepted

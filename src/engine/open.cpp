@@ -22,7 +22,8 @@ namespace {
 // for whole blocks, through sgetn() alone.
 class fdbuf : public std::streambuf {
  public:
-  fdbuf(int fd, bool own) : fd_(fd), own_(own) {}
+  // stop, when set, is asked while a read waits; waits says that a read may wait at all.
+  fdbuf(int fd, bool own, cancel *stop, bool waits) : fd_(fd), own_(own), stop_(waits ? stop : nullptr) {}
   fdbuf(const fdbuf &) = delete;
   fdbuf &operator=(const fdbuf &) = delete;
   ~fdbuf() override {
@@ -33,6 +34,7 @@ class fdbuf : public std::streambuf {
   // What one read(2) gives, up to n bytes, and 0 only at the end of the file. A failed
   // read throws its errno, which the stream turns into badbit.
   std::streamsize xsgetn(char *s, std::streamsize n) override {
+    if (stop_) wait();
     for (;;) {
       ssize_t r = ::read(fd_, s, size_t(n));
       if (r >= 0) return r;
@@ -44,21 +46,30 @@ class fdbuf : public std::streambuf {
   }
 
  private:
-  // A non-blocking descriptor set so by whoever made it has nothing yet: wait for it.
+  // Waits until a read will not block: for a descriptor that is non-blocking (set so by
+  // whoever made it, or a FIFO opened here) and has nothing yet, and before every read
+  // when stop_ is set, which is asked each time the wait is interrupted or WAIT ms pass.
   void wait() const {
     pollfd p = {fd_, POLLIN, 0};
-    while (::poll(&p, 1, -1) < 0)
-      if (errno != EINTR) throw std::system_error(errno, std::generic_category());
+    for (;;) {
+      int r = ::poll(&p, 1, stop_ ? WAIT : -1);
+      if (r > 0) return;
+      if (r < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category());
+      if (stop_ && stop_->now()) throw std::system_error(ECANCELED, std::generic_category());
+    }
   }
 
   int fd_;
   bool own_;  // opened here, so closed here; a descriptor handed over stays the caller's
+  cancel *stop_;
 };
 
 // An input stream over an fdbuf that it owns.
 class fdstream : public std::istream {
  public:
-  fdstream(int fd, bool own) : std::istream(nullptr), buf_(fd, own) { rdbuf(&buf_); }
+  fdstream(int fd, bool own, cancel *stop, bool waits) : std::istream(nullptr), buf_(fd, own, stop, waits) {
+    rdbuf(&buf_);
+  }
 
  private:
   fdbuf buf_;
@@ -94,9 +105,8 @@ bool unopened(const char *path) {
 }
 
 // Whether fd reads as a byte stream: anything but a datagram or packet socket. When not,
-// errno says why.
-bool bytestream(int fd) {
-  struct stat st = {};
+// errno says why. st gets its status.
+bool bytestream(int fd, struct stat &st) {
   if (::fstat(fd, &st) != 0) return false;
   if (!S_ISSOCK(st.st_mode)) return true;
   int type = 0;
@@ -119,37 +129,48 @@ int high(int fd) {
 }
 
 // A stream over fd, if it reads as a byte stream; one opened here is closed when it is not.
-std::unique_ptr<std::istream> stream(int fd, bool own) {
-  if (!bytestream(fd)) {
+// One opened here without blocking is made blocking again unless it is a FIFO, whose
+// reads then wait in poll().
+std::unique_ptr<std::istream> stream(int fd, bool own, cancel *stop) {
+  struct stat st = {};
+  if (!bytestream(fd, st)) {
     int saved = errno;
     if (own) ::close(fd);
     errno = saved;
     return nullptr;
   }
-  return std::make_unique<fdstream>(fd, own);
+  if (own && !S_ISFIFO(st.st_mode)) {
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  }
+  // Regular files and block devices never keep a read waiting for input.
+  bool waits = !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
+  return std::make_unique<fdstream>(fd, own, stop, waits);
 }
 
 }  // namespace
 
-std::unique_ptr<std::istream> openfile(const char *path) {
+std::unique_ptr<std::istream> openfile(const char *path, cancel *stop) {
   std::string name = path;
   int named = descriptor(path, name);
-  int fd = high(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd >= 0) return stream(fd, true);
+  // A FIFO opened for reading waits in open() for a writer, where nothing can ask stop;
+  // opened without blocking, it waits in poll() instead, which a writer wakes.
+  int fd = high(::open(name.c_str(), O_RDONLY | O_CLOEXEC | (stop ? O_NONBLOCK : 0)));
+  if (fd >= 0) return stream(fd, true, stop);
   // Linux opens these names afresh, which fails for a socket (ENXIO) even though the
   // descriptor itself reads fine.
   if (named < 0) return nullptr;
-  return openfd(named);
+  return openfd(named, stop);
 }
 
-std::unique_ptr<std::istream> openfd(int fd) {
+std::unique_ptr<std::istream> openfd(int fd, cancel *stop) {
   int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0) return nullptr;
   if ((flags & O_ACCMODE) == O_WRONLY || (flags & O_PATH)) {
     errno = EBADF;
     return nullptr;
   }
-  return stream(fd, false);
+  return stream(fd, false, stop);
 }
 
 const char *openinputs(const char *path1, const char *path2, std::unique_ptr<std::istream> &f1,

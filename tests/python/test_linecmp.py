@@ -1,10 +1,13 @@
 """The Python package: against the program on every case folder, errors, threads."""
 
 import concurrent.futures
+import importlib.metadata
 import os
 import pathlib
+import signal
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -47,10 +50,13 @@ def test_module_and_compare_as_the_program(program, name):
         return
     labels = (args[2:] + args[1:2])[:2] if len(args) > 2 else args[:2]
     paths = [case / arg for arg in args[:2]]
-    for kind in (str, pathlib.Path, pathlib.Path.read_bytes, lambda p: bytearray(p.read_bytes()),
-                 lambda p: memoryview(p.read_bytes())):
-        result = linecmp.compare(kind(paths[0]), kind(paths[1]), labels)
-        assert (result.report, result.same, bool(result)) == (want[0].decode(), not want[0], not want[0])
+    with open(paths[0], "rb") as first, open(paths[1], "rb") as second:
+        descriptors = linecmp.descriptor(first.fileno()), linecmp.descriptor(second.fileno())
+        for kind in (pathlib.Path, pathlib.Path.read_bytes, lambda p: bytearray(p.read_bytes()),
+                     lambda p: memoryview(p.read_bytes()), lambda p: descriptors[paths.index(p)]):
+            result = linecmp.compare(kind(paths[0]), kind(paths[1]), labels)
+            assert (result.report, result.same, bool(result)) == (want[0].decode(), not want[0], not want[0])
+            assert bytes(result) == want[0]
 
 
 def test_unusable_kernel_as_the_program(program):
@@ -66,13 +72,37 @@ def oserror(path):
         return type(e), e.errno, e.strerror, e.filename
 
 
+def without_stdout(*args):
+    """The status and standard error of python -m linecmp with standard output closed."""
+    done = subprocess.run([sys.executable, "-m", "linecmp", *args], stderr=subprocess.PIPE,
+                          preexec_fn=lambda: os.close(1), timeout=60)
+    return done.returncode, done.stderr
+
+
+def bench(*args):
+    """The status of bench/library.py and the start of what it prints, when it stops within 60 s."""
+    done = subprocess.run([sys.executable, str(CASES.parents[1] / "bench" / "library.py"), *args],
+                          capture_output=True, text=True, timeout=60)
+    return done.returncode, (done.stdout + done.stderr)[:20]
+
+
 @pytest.mark.parametrize("call, want", [
     (lambda: linecmp.compare(b"a\n", b"b\n").report, "   first 0001: a\n  second 0001: b\n"),
     (lambda: linecmp.compare(b"\xff\n", bytearray(b"\xfe\n"), ["f\xe9", b"\xff"]).report,
      "     f\xe9 0001: \\ff\n       \udcff 0001: \\fe\n"),
-    (lambda: oserror("/nonexistent/file"), (FileNotFoundError, 2, os.strerror(2), "/nonexistent/file")),
+    (lambda: oserror(pathlib.Path("/nonexistent/file")), (FileNotFoundError, 2, os.strerror(2), "/nonexistent/file")),
     (lambda: oserror(pathlib.Path("/")), (IsADirectoryError, 21, os.strerror(21), "/")),
-    (lambda: linecmp.compare("file\0name", b""), ValueError),
+    (lambda: linecmp.compare(pathlib.Path("file\0name"), b""), ValueError),
+    (lambda: linecmp.compare(b"", "tests/t5.out"), TypeError),  # an output captured with text=True
+    (lambda: oserror(linecmp.descriptor(-1)), (OSError, 9, os.strerror(9), "first")),
+    (lambda: bytes(linecmp.compare(b"\xc3\xa9\n", b"x\n", ("x\xe9\xe9\xe9\xe9", "b"))),
+     b"x\xc3\xa9\xc3\xa9\xc3\xa9\xc3 0001: \\c3\\a9\n       b 0001: x\n"),
+    (lambda: f"{linecmp.Verdict.WRONG_ANSWER} {linecmp.Verdict.ACCEPTED:>9}", "wrong_answer  accepted"),
+    (lambda: linecmp.__version__, importlib.metadata.version("linecmp")),
+    (lambda: bool(linecmp.JudgeError.__doc__), True),
+    (lambda: bench("--help"), (0, "usage: library.py [-")),
+    (lambda: bench("/nonexistent/linecmp"), (1, "library.py: no progr")),
+    (lambda: without_stdout("/dev/null", __file__), (1, b"linecmp: cannot write standard output: Bad file descriptor\n")),
     (lambda: linecmp.compare(3, b""), TypeError),
     (lambda: linecmp.compare(b"", b"", "ab"), TypeError),
     (lambda: linecmp.compare(b"", b"", ("a", "b", "c")), ValueError),
@@ -80,6 +110,7 @@ def oserror(path):
     (lambda: ((j := linecmp.judge("checker", b"1\n", b"1 \n")).verdict, bool(j)), (linecmp.Verdict.WRONG_ANSWER, False)),
     (lambda: linecmp.judge("no-such-rules", b"", b""), linecmp.JudgeError),
     (lambda: linecmp.judge("checker", b"", b"", "flag"), TypeError),
+    (lambda: pytest.raises(TypeError, linecmp.judge, "validator", b"", b"", [1e-6]).match("must be a str"), True),
 ])
 def test_calls(call, want):
     if isinstance(want, type):
@@ -107,9 +138,9 @@ def test_threads_give_what_each_gives_alone():
 # comparison waits on a FIFO that only this thread opens for writing, and holds the buffer.
 # Then contents that change under comparisons give reports.
 HELD = """
-import errno, os, sys, threading, linecmp
+import errno, os, pathlib, sys, threading, linecmp
 fifo, data, got = sys.argv[1], bytearray(b"x\\n"), []
-worker = threading.Thread(target=lambda: got.append(linecmp.compare(fifo, data)))
+worker = threading.Thread(target=lambda: got.append(linecmp.compare(pathlib.Path(fifo), data)))
 worker.start()
 while True:
     try:
@@ -135,3 +166,29 @@ while changer.is_alive():
 def test_gil_released_and_buffer_held(tmp_path):
     os.mkfifo(tmp_path / "fifo")
     subprocess.run([sys.executable, "-c", HELD, str(tmp_path / "fifo")], check=True, timeout=60)
+
+
+# In a process of its own, on its main thread: SIGINT stops a comparison of endless inputs,
+# and one that waits on a FIFO that no one opens for writing, with KeyboardInterrupt.
+INTERRUPTED = """
+import os, pathlib, signal, sys, threading, time, linecmp
+for first in ("/dev/zero", sys.argv[1]):
+    threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+    start = time.monotonic()
+    try:
+        linecmp.compare(pathlib.Path(first), pathlib.Path("/dev/zero"))
+    except KeyboardInterrupt:
+        print(f"{first}: {time.monotonic() - start - 0.3:.3f} s after SIGINT")
+"""
+
+
+def test_sigint_stops_a_comparison(tmp_path):
+    os.mkfifo(tmp_path / "fifo")
+    done = subprocess.run([sys.executable, "-c", INTERRUPTED, str(tmp_path / "fifo")], capture_output=True,
+                          text=True, timeout=60)
+    # Within 0.1 s on a quiet machine, which CI's emulators are not.
+    assert [float(line.split()[1]) < 10 for line in done.stdout.splitlines()] == [True, True], done
+    module = subprocess.Popen([sys.executable, "-m", "linecmp", "/dev/zero", "/dev/zero"], stderr=subprocess.PIPE)
+    time.sleep(0.5)
+    module.send_signal(signal.SIGINT)
+    assert (module.wait(60), module.stderr.read()) == (-signal.SIGINT, b"")
