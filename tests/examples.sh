@@ -5,7 +5,8 @@
 # files of a zip) builds and runs, and judges a sample right. An example that shows what
 # its commands print must print just that.
 #
-#   examples.sh BUILD_DIR    (the static build, which the examples copy from build-static/)
+#   [PYTHON=VENV/bin/python] examples.sh BUILD_DIR    (the static build, which the
+#                                                      examples copy from build-static/)
 #
 # A README example is the ```sh block after a line "<!-- example -->"; a manual page
 # example is an .EX block of "$ " command lines, each followed by what it prints. Each
@@ -59,9 +60,20 @@ judge() {
   done
 }
 
+# An example in Python runs with the Python that PYTHON names, which has the package
+# (CI's venv), as python3; without PYTHON it is left out, and says so.
+if [ -n "${PYTHON:-}" ]; then
+  mkdir "$tmp/python" && printf '#!/bin/sh\nexec "%s" "$@"\n' "$PYTHON" >"$tmp/python/python3"
+  chmod +x "$tmp/python/python3" && PATH=$tmp/python:$PATH
+fi
+
 for script in "$tmp"/examples/*.sh; do
   name=$(basename "$script" .sh)
-  where="README.md's example ${name#r}" errexit=(-e) status=0 folders=0
+  where="README.md's example ${name#r}" errexit=(-e) status=0 folders=0 python=
+  if grep -qw python3 "$script"; then
+    python=yes
+    [ -n "${PYTHON:-}" ] || { echo "$where: left out, in Python: PYTHON names none with the package"; continue; }
+  fi
   [[ $name == m* ]] && where="linecmp-validator.1's example ${name#m}" errexit=()
   work=$tmp/run/$name
   mkdir -p "$work" && cd "$work"
@@ -82,7 +94,7 @@ for script in "$tmp"/examples/*.sh; do
     folders=$((folders + 1))
   done < <(find . -name '*.zip' -printf '%P\0')
   # One that shows no output is there to make a validator.
-  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || fail "it makes no validator folder"
+  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || [ -n "$python" ] || fail "it makes no validator folder"
   echo "$where: runs; validator folders that judge a sample right: $folders"
 done
 echo "every example of README.md and linecmp-validator.1 works"

@@ -178,6 +178,7 @@ void start(shaper &s, const hashkey &key) {
   s.held = keyhash();
   s.lines = digest();
   s.cr = s.run = s.token = s.tokens = false;
+  s.linestart = true;
 }
 
 void feed(shaper &s, const char *p, size_t n) {
