@@ -136,7 +136,7 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
     size_t n = std::min(a.len - a.pos, b.len - b.pos);
     size_t d = k.firstdiff(p, b.blk + b.pos, n);
     size_t lines = k.countlf(p, d);
-    if (at.line) shared(*at.line, p, d);
+    if (at.line) sharedspan(*at.line, p, d);
     const char *from = p;  // where the line that the stop falls in starts, within p[0, d]
     if (lines > 0) {
       rows += int64_t(lines);

@@ -225,7 +225,7 @@ kinds kindof(const shaper &a, const shaper &b) {
   return a.lines == b.lines ? kinds::order : kinds::content;
 }
 
-void shared(shaper &s, const char *p, size_t n) {
+void sharedspan(shaper &s, const char *p, size_t n) {
   if (n == 0) return;
   if (!s.crlf && s.lastcr && p[0] == '\n') s.crlf = true;
   for (const char *cr = p; !s.crlf && (cr = static_cast<const char *>(std::memchr(cr, '\r', size_t(p + n - cr))));)

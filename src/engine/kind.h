@@ -67,7 +67,7 @@ kinds kindof(const shaper &a, const shaper &b);
 // The last line feed of p[0, n) splits a span of bytes both inputs share: the line in
 // which they may part starts after it. Feeds what of it is in the span to s, first
 // starting s again when the span holds a line feed, and notes a CR LF anywhere in it.
-void shared(shaper &s, const char *p, size_t n);
+void sharedspan(shaper &s, const char *p, size_t n);
 
 }  // namespace linecmp::engine
 
