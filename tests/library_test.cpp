@@ -64,7 +64,10 @@ std::string outcome(const run &c, const char *kinds) {
   holder x, y;
   std::string l1 = c.args.size() > 2 ? c.args[2] : c.args[0], l2 = c.args.size() > 3 ? c.args[3] : c.args[1];
   try {
-    linecmp::result r = linecmp::compare(make(kinds[0], c.at(0), x), make(kinds[1], c.at(1), y), l1, l2);
+    // With the kind found too, which must leave the report as it is (and, in many threads at
+    // once, each call's own).
+    linecmp::result r = linecmp::compare(make(kinds[0], c.at(0), x), make(kinds[1], c.at(1), y), l1, l2,
+                                         linecmp::compare_options{true, {}});
     return r.same == r.report.empty() ? r.report : "same and the report disagree";
   } catch (const linecmp::error &e) {
     std::string name = e.path() == c.at(0) ? c.args[0] : e.path() == c.at(1) ? c.args[1] : "?";
