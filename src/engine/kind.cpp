@@ -84,6 +84,25 @@ bool alike(const keyhash &a, const keyhash &b) {
   return a.v0 == b.v0 && a.v1 == b.v1 && a.v2 == b.v2 && a.v3 == b.v3 && a.tail == b.tail && a.count == b.count;
 }
 
+// Feeds p[0, n), bytes of tokens, to the lettercase row and the line's hash, folded when
+// upper says it may hold a capital.
+void folded(shaper &s, const unsigned char *p, size_t n, bool upper) {
+  const char *c = reinterpret_cast<const char *>(p);
+  if (!upper) {
+    hashadd(s.row[4], c, n);
+    hashadd(s.line, c, n);
+    return;
+  }
+  for (size_t at = 0; at < n;) {  // a piece at a time
+    char low[256];
+    size_t k = std::min(sizeof low, n - at);
+    for (size_t j = 0; j < k; j++) low[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
+    hashadd(s.row[4], low, k);
+    hashadd(s.line, low, k);
+    at += k;
+  }
+}
+
 // Feeds the tokens of p[0, n), a whole line but its line feed, to the spacing and
 // lettercase rows and the line's hash: each token, folded for the last two, and a space.
 // upper: the line has a capital. True when it has a token.
@@ -98,19 +117,7 @@ bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
     any = true;
     hashadd(s.row[3], c + from, i - from);
     hashadd(s.row[3], ' ');
-    if (!upper) {
-      hashadd(s.row[4], c + from, i - from);
-      hashadd(s.line, c + from, i - from);
-    }
-    // Folded a piece at a time, when there is anything to fold.
-    for (size_t at = from; upper && at < i;) {
-      char folded[256];
-      size_t k = std::min(sizeof folded, i - at);
-      for (size_t j = 0; j < k; j++) folded[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
-      hashadd(s.row[4], folded, k);
-      hashadd(s.line, folded, k);
-      at += k;
-    }
+    folded(s, p + from, i - from, upper);
     hashadd(s.row[4], ' ');
     hashadd(s.line, ' ');
   }
@@ -139,23 +146,29 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
     hashadd(s.row[i], c, part[i]);
     hashadd(s.row[i], '\n');
   }
-  // A line whose tokens are split by single spaces alone is its own spacing row's part.
-  bool single = n > 0 && KINDCLASS[p[0]] < KSPACE && KINDCLASS[p[n - 1]] < KSPACE, upper = false, any = false;
-  for (size_t i = 0; i < n; i++) {
+  // A line whose tokens are split by single spaces alone, once whitespace at its ends is
+  // left out, is that span in the spacing row, and the span folded in the two after it.
+  size_t from = 0, to = n;
+  while (from < n && KINDCLASS[p[from]] >= KSPACE) from++;
+  while (to > from && KINDCLASS[p[to - 1]] >= KSPACE) to--;
+  bool single = to > from, upper = false, any = false;
+  for (size_t i = from; i < to; i++) {
     uint8_t what = KINDCLASS[p[i]];
     upper = upper || what == KUPPER;
     single = single && (what < KSPACE || (p[i] == ' ' && KINDCLASS[p[i + 1]] < KSPACE));
   }
-  if (single && !upper) {
-    bool same = alike(s.row[3], s.row[4]);
-    for (keyhash *h : {&s.row[3], &s.row[4], &s.line}) {
-      if (h == &s.row[4] && same) {
-        s.row[4] = s.row[3];
-        continue;
-      }
-      hashadd(*h, c, n);
-      hashadd(*h, ' ');
+  if (single) {
+    bool same = !upper && alike(s.row[3], s.row[4]);
+    hashadd(s.row[3], c + from, to - from);
+    hashadd(s.row[3], ' ');
+    if (same) {
+      s.row[4] = s.row[3];
+      hashadd(s.line, c + from, to - from);
+    } else {
+      folded(s, p + from, to - from, upper);
+      hashadd(s.row[4], ' ');
     }
+    hashadd(s.line, ' ');
   } else {
     any = tokens(s, p, n, upper);
   }
