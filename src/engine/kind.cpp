@@ -60,10 +60,10 @@ void shapebyte(shaper &s, unsigned char c) {
   }
   if (what == KPLAIN || what == KUPPER) {
     s.token = s.tokens = true;
-    unsigned char folded = what == KUPPER ? static_cast<unsigned char>(c + 'a' - 'A') : c;
+    unsigned char low = what == KUPPER ? static_cast<unsigned char>(c + 'a' - 'A') : c;
     hashadd(s.row[3], c);
-    hashadd(s.row[4], folded);
-    hashadd(s.line, folded);
+    hashadd(s.row[4], low);
+    hashadd(s.line, low);
     return;
   }
   if (s.token) {
@@ -86,7 +86,7 @@ bool alike(const keyhash &a, const keyhash &b) {
 
 // Feeds p[0, n), bytes of tokens, to the lettercase row and the line's hash, folded when
 // upper says it may hold a capital.
-void folded(shaper &s, const unsigned char *p, size_t n, bool upper) {
+void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
   const char *c = reinterpret_cast<const char *>(p);
   if (!upper) {
     hashadd(s.row[4], c, n);
@@ -117,7 +117,7 @@ bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
     any = true;
     hashadd(s.row[3], c + from, i - from);
     hashadd(s.row[3], ' ');
-    folded(s, p + from, i - from, upper);
+    foldedto(s, p + from, i - from, upper);
     hashadd(s.row[4], ' ');
     hashadd(s.line, ' ');
   }
@@ -165,7 +165,7 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
       s.row[4] = s.row[3];
       hashadd(s.line, c + from, to - from);
     } else {
-      folded(s, p + from, to - from, upper);
+      foldedto(s, p + from, to - from, upper);
       hashadd(s.row[4], ' ');
     }
     hashadd(s.line, ' ');
