@@ -1,6 +1,6 @@
 """Times linecmp in-process, from the Python package, beside the program.
 
-    python bench/library.py [PROGRAM]
+    python bench/library.py [--kinds] [PROGRAM]
 
 with the package installed (see the README's "From Python") and PROGRAM the program to
 measure against, by default build-static/linecmp (cmake --workflow --preset static). It
@@ -10,7 +10,10 @@ needs about 512 MiB of free disk in the temporary folder. Three measurements, as
    contents as files, started from a shell loop and from subprocess.run();
 2. two identical 256 MiB files (lines of 0 to 80 letters), in-process and by the program;
 3. two such comparisons in two threads at once, beside one alone, and beside two
-   processes of the program at once, which share nothing but the machine.
+   processes of the program at once, which share nothing but the machine;
+4. compare() with kind=True beside compare() alone, the two taking turns run by run, on
+   a 50 MiB file of such lines against the same changed to differ by each kind (KINDS).
+   --kinds runs this one alone.
 """
 
 import argparse
@@ -70,6 +73,40 @@ def write_lines(path, size):
             written += len(chunk)
 
 
+# The shapes of measurement 4: a kind, and what makes the second file from the first's
+# bytes so that the two differ by that kind and no looser one.
+KINDS = [
+    ("same", lambda a: a),
+    ("final-newline", lambda a: a[:-1]),
+    ("line-endings", lambda a: a.replace(b"\n", b"\r\n")),
+    ("trailing-space", lambda a: a.replace(b"\n", b" \n")),
+    ("spacing", lambda a: a.replace(b" ", b"  ")),
+    ("letter-case", lambda a: a.upper()),
+    ("order", lambda a: b"\n".join(reversed(a.split(b"\n")[:-1])) + b"\n"),
+    ("content", lambda a: a.replace(b"e", b"f")),
+]
+
+
+def kinds(tmp, runs=7):
+    """Measurement 4: each kind's cost, as the median of runs turns of each call."""
+    a, b = pathlib.Path(tmp, "a"), pathlib.Path(tmp, "b")
+    write_lines(a, 50 << 20)
+    first = a.read_bytes()
+    first = first[: first.rfind(b"\n") + 1]  # whole lines, so that final-newline can take the last line feed
+    a.write_bytes(first)
+    print(f"\n4. 50 MiB against the same changed by each kind (medians of {runs} turns)"
+          "   compare()   kind=True     ratio")
+    for name, change in KINDS:
+        b.write_bytes(change(first))
+        assert str(linecmp.compare(a, b, kind=True).kind) == name, name
+        plain, kind = [], []
+        for _ in range(runs):  # in turns, so that a slow spell of the machine hits both alike
+            plain.append(median(lambda: linecmp.compare(a, b), 1)[0])
+            kind.append(median(lambda: linecmp.compare(a, b, kind=True), 1)[0])
+        p, k = statistics.median(plain), statistics.median(kind)
+        print(f"   {name:<63} {p * 1e3:7.1f} ms {k * 1e3:7.1f} ms {k / p:7.2f} x")
+
+
 def main(program):
     print(f"CPU: {cpu()}, {os.cpu_count()} cores; Linux {platform.release()}; Python {platform.python_version()}")
     print(f"load average at the start: {os.getloadavg()[0]:.2f}")
@@ -125,6 +162,7 @@ def main(program):
         # What the machine allows: two processes share nothing but the cores and memory.
         print(f"   two program processes at once / one alone             {processes[0] / run[0]:7.2f} x  "
               f"{processes[1] / 2 / run[1]:7.2f} x")
+        kinds(tmp)
         print(f"\nload average at the end: {os.getloadavg()[0]:.2f} (on {os.cpu_count()} cores)")
 
 
@@ -133,7 +171,16 @@ if __name__ == "__main__":
                                      epilog=__doc__.split("\n\n", 2)[2], formatter_class=argparse.RawTextHelpFormatter)
     parser.add_argument("program", nargs="?", default=os.path.join(ROOT, "build-static", "linecmp"),
                         help="the program to measure against (default: %(default)s)")
-    program = parser.parse_args().program
+    parser.add_argument("--kinds", action="store_true", help="measurement 4 alone")
+    arguments = parser.parse_args()
+    program = arguments.program
+    if arguments.kinds:
+        print(f"CPU: {cpu()}, {os.cpu_count()} cores; Linux {platform.release()}; "
+              f"load average at the start: {os.getloadavg()[0]:.2f}")
+        with tempfile.TemporaryDirectory() as tmp:
+            kinds(tmp)
+        print(f"\nload average at the end: {os.getloadavg()[0]:.2f} (on {os.cpu_count()} cores)")
+        sys.exit(0)
     if not os.access(program, os.X_OK):
         sys.exit(f"library.py: no program to run at {program}: build it (cmake --workflow --preset static), "
                  "or name it")

@@ -231,7 +231,8 @@ class Shape:
     def __init__(self, name, about, make, extra=(), loop=False, timed="{prog} a b"):
         self.name, self.about, self.make, self.extra, self.loop = name, about, make, extra, loop
         self.timed = timed
-        self.who = "" if timed == "{prog} a b" else "validator "  # before the build's label
+        # Before the build's label: the judge program timed, when it is not linecmp.
+        self.who = "" if timed == "{prog} a b" else timed.split()[0].replace("{bin}/linecmp-", "") + " "
 
 
 # The first eight are the shapes the goals are set for.
@@ -260,6 +261,15 @@ SHAPES = [
           judge_floats, timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b"),
     Shape("judge-wrong-first", "a 1 GB output whose first token is wrong", judge_wrong_first,
           timed="{bin}/linecmp-validator in a fb < b"),
+    # The exact checker reads both files to the end to name the kind of difference in the
+    # jury's message: its cost against the floor, equal files and three kinds.
+    Shape("checker-identical", "linecmp-checker on the files of identical (kind same)", identical,
+          timed="{bin}/linecmp-checker a b a"),
+    Shape("checker-crlf", "linecmp-checker on the files of crlf (line-endings)", crlf, timed="{bin}/linecmp-checker a b a"),
+    Shape("checker-trailing-space", "linecmp-checker on the files of trailing-space (trailing-space)", trailing_space,
+          timed="{bin}/linecmp-checker a b a"),
+    Shape("checker-every-pair", "linecmp-checker on the files of every-pair (content)", every_pair,
+          timed="{bin}/linecmp-checker a b a"),
     Shape("per-call", f"{CALLS} calls on two 3-line files in a sh loop: the cost of one call", small, [
         ("linecmp static", "{bin}/../build-static/linecmp a b"),
         ("validator static", "{bin}/../build-static/linecmp-validator in a fb < b"),

@@ -1,7 +1,8 @@
 // libFuzzer target: the program's labels and comparison on two in-memory files and up to
 // two labels chosen by the input, at a block size and with a version of the scan kernels
 // the input chooses, checked against the line-at-a-time reference: the whole report, the
-// status, and where the files first differ. Then the judges' rules: the first file as the
+// status, where the files first differ, the lines and differing pairs, and the kind of
+// difference. Then the judges' rules: the first file as the
 // answer and the second as the output, judged by linecmp::judge() and by the plain model
 // of the rules, which must agree, with a message for a rejection and a short one.
 //
@@ -112,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   c.path1 = path[0].c_str();
   c.path2 = path[1].c_str();
   c.k = k;
+  c.findkind = true;
   // Read as from a file, through a stream, or in place, as the library reads contents.
   file fx(x), fy(y);
   std::istream sx(&fx), sy(&fy);
@@ -134,12 +136,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   place p = firstplace(x, y);
   bool placed = o.differ == (p.line > 0) && o.line == p.line && o.byte == p.byte && o.near == p.near &&
                 o.rest1.compare(0, p.rest1.size(), p.rest1) == 0 && o.rest2.compare(0, p.rest2.size(), p.rest2) == 0;
-  if (o.unreadable || got != want || !placed) {
+  counts n = paircounts(x, y);
+  std::string kind = kindof(x, y);
+  bool counted = o.lines1 == n.lines1 && o.lines2 == n.lines2 && o.differing == n.differing && kindname(o.kind) == kind;
+  if (o.unreadable || got != want || !placed || !counted) {
     std::fprintf(stderr,
                  "block %zu, %s kernels, unreadable %d, first difference at line %lld byte %lld (expected %lld, "
-                 "%lld)\n--- expected\n%s--- got\n%s---\n",
+                 "%lld), kind %s (expected %s)\n--- expected\n%s--- got\n%s---\n",
                  block, k->name, o.unreadable, (long long)o.line, (long long)o.byte, (long long)p.line,
-                 (long long)p.byte, want.c_str(), std::string(got).c_str());
+                 (long long)p.byte, kindname(o.kind), kind.c_str(), want.c_str(), std::string(got).c_str());
     std::abort();
   }
 

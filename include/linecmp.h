@@ -14,8 +14,10 @@
 // The library's version; CMake checks it against the project's.
 #define LINECMP_VERSION "0.4.0"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -100,12 +102,41 @@ struct place {
   std::string before, first, second;
 };
 
+// The kind of difference between two inputs: the first row below under which they are
+// equal, where each row adds its normalisation to those of the rows before it.
+enum class kind {
+  same,            // none: the inputs are equal
+  final_newline,   // "final-newline": a line feed is added at the end of an input without one
+  line_endings,    // "line-endings": CR LF is read as LF, in either input
+  trailing_space,  // "trailing-space": spaces, tabs and CRs before each line's end are dropped
+  spacing,         // "spacing": whitespace only separates tokens: same tokens, same order
+  letter_case,     // "letter-case": ASCII letters are folded
+  order,           // "order": the lines (their folded tokens; blank lines left out) are the
+                   // same multiset, in another order
+  content,         // "content": none of the above
+};
+
+// The name of k as written above: "same", "final-newline", ..., "content".
+const char *name(kind k);
+
 // What a comparison found.
 struct result {
   bool same = true;     // exactly when the report is empty
   std::string report;   // the report, exactly as linecmp prints it under the labels
   place first;          // where the inputs first differ
   std::string locator;  // when they differ: that place, and both lines around it in display form
+  // The lines of each input (a last line without a line feed counts), and the pairs of
+  // lines that differ: lines are paired by number, so one line inserted makes every later
+  // pair differ, and a last line that lacks its line feed differs from the same line with
+  // one. Lines past the end of the shorter input are in no pair.
+  std::array<int64_t, 2> lines{};
+  int64_t differing = 0;
+  // Found when compare() is asked to (find_kind), and otherwise empty and false: the kind
+  // of difference, right except with probability about 2^-100 per call (each input is
+  // reduced to keyed 128-bit hashes, under a key drawn at random for each call); whether
+  // each input holds a CR LF; and whether each input's last line lacks its line feed.
+  std::optional<linecmp::kind> kind;
+  std::array<bool, 2> crlf{}, unterminated{};
 };
 
 // Compares two inputs line by line, as linecmp does. Labels default to the paths of
@@ -118,6 +149,18 @@ result compare(const input &first, const input &second, std::string_view label1,
 result compare(const input &first, const input &second, const cancel_check &cancel);
 result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
                const cancel_check &cancel);
+
+// What a compare() call is asked for beyond the report and the counts.
+struct compare_options {
+  // Find the kind of difference and the facts beside it as well. Off by default, as inputs
+  // that differ then cost more: each byte from the first difference on goes through a
+  // normaliser per kind (equal inputs cost the same either way).
+  bool find_kind = false;
+  cancel_check cancel;  // as above, when set
+};
+result compare(const input &first, const input &second, const compare_options &how);
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
+               const compare_options &how);
 
 // A judge's verdict on an output.
 enum class verdict { accepted, wrong_answer, presentation_error };

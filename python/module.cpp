@@ -116,9 +116,12 @@ auto unlocked(F call) {
   return got;
 }
 
-// compare(a, b, labels): same, the report, the line and byte of the first difference (0
-// when none), and the locator. labels is None or a tuple of two.
-py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &labels) {
+// compare(a, b, labels, kind): same, the report, the line and byte of the first
+// difference (0 when none), the locator, the lines of each input, the differing pairs,
+// and, when kind is true, the kind's name, whether each input holds a CR LF and whether
+// each lacks its last line feed (otherwise None, and False four times). labels is None
+// or a tuple of two.
+py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &labels, bool kind) {
   argument x(a), y(b);
   std::optional<std::pair<std::string, std::string>> named;
   if (labels) {
@@ -126,10 +129,13 @@ py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &la
     named.emplace(fsencoded((*labels)[0]), fsencoded((*labels)[1]));
   }
   linecmp::result r = unlocked([&](const linecmp::cancel_check &cancel) {
-    return named ? linecmp::compare(x.in(), y.in(), named->first, named->second, cancel)
-                 : linecmp::compare(x.in(), y.in(), cancel);
+    linecmp::compare_options how{kind, cancel};
+    return named ? linecmp::compare(x.in(), y.in(), named->first, named->second, how)
+                 : linecmp::compare(x.in(), y.in(), how);
   });
-  return py::make_tuple(r.same, fsdecoded(r.report), r.first.line, r.first.byte, fsdecoded(r.locator));
+  py::object found = r.kind ? py::object(py::str(linecmp::name(*r.kind))) : py::object(py::none());
+  return py::make_tuple(r.same, fsdecoded(r.report), r.first.line, r.first.byte, fsdecoded(r.locator), r.lines[0],
+                        r.lines[1], r.differing, found, r.crlf[0], r.crlf[1], r.unterminated[0], r.unterminated[1]);
 }
 
 // judge(rules, answer, output, flags): the verdict's name and the message.
@@ -171,9 +177,10 @@ PYBIND11_MODULE(_linecmp, m) {
       PyErr_SetObject(reinterpret_cast<PyObject *>(Py_TYPE(error.ptr())), error.ptr());
     }
   });
-  m.def("compare", &compare, py::arg("a"), py::arg("b"), py::arg("labels"),
-        "compare(a, b, labels) -> (same, report, line, byte, locator): a and b are each an os.PathLike, contents "
-        "or a Descriptor; labels is None or two labels.");
+  m.def("compare", &compare, py::arg("a"), py::arg("b"), py::arg("labels"), py::arg("kind"),
+        "compare(a, b, labels, kind) -> (same, report, line, byte, locator, lines1, lines2, differing, kind, crlf1, "
+        "crlf2, unterminated1, unterminated2): a and b are each an os.PathLike, contents or a Descriptor; labels is "
+        "None or two labels; kind: find the kind of difference.");
   m.def("judge", &judge, py::arg("rules"), py::arg("answer"), py::arg("output"), py::arg("flags"),
         "judge(rules, answer, output, flags) -> (verdict, message), the verdict one of accepted, wrong_answer and "
         "presentation_error.");

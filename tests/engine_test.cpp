@@ -55,6 +55,7 @@ std::string run(const std::string &x, const std::string &y, size_t block, const 
                 bool inplace = false) {
   std::istringstream sx(x), sy(y);
   comparison c;
+  c.findkind = true;
   if (inplace) {
     attach(c.a, x, block);
     attach(c.b, y, block);
@@ -72,6 +73,11 @@ std::string run(const std::string &x, const std::string &y, size_t block, const 
   EXPECT_EQ(o.near, p.near);
   EXPECT_EQ(o.rest1.substr(0, p.rest1.size()), p.rest1);
   EXPECT_EQ(o.rest2.substr(0, p.rest2.size()), p.rest2);
+  counts n = paircounts(x, y);
+  EXPECT_EQ(o.lines1, n.lines1);
+  EXPECT_EQ(o.lines2, n.lines2);
+  EXPECT_EQ(o.differing, n.differing);
+  EXPECT_EQ(kindname(o.kind), kindof(x, y));
   return out;
 }
 
@@ -180,6 +186,7 @@ TEST(Differential, MatchesTheReference) {
                                 std::string(1, '\0'),
                                 "\xff",
                                 "&<>",
+                                "\tA\r",
                                 std::string(45, 'x'),
                                 std::string(300, 'y')};
   // Thousands of short lines that rarely line up once shifted, as the passes that pair such
@@ -210,6 +217,9 @@ TEST(Differential, MatchesTheReference) {
       case 3: y.erase(0, y.find('\n') + 1); break;
       case 0:
         for (char &c : y) c = c == 'a' ? 'b' : c == 'b' ? 'a' : c;
+        break;
+      case 4:
+        for (char &c : y) c = c == 'a' ? 'A' : c == '\n' && pick(2) ? ' ' : c;
         break;
       case 1: y = pieces[pick(std::size(pieces))] + "\n" + y; break;
       case 2:

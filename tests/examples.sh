@@ -3,13 +3,14 @@
 # in a judge, each in an empty folder, and checks what each leaves as a judge would take
 # it: every validator folder it makes (output_validator/, output_validators/NAME/, or the
 # files of a zip) builds and runs, and judges a sample right; every test group's flags
-# (test_group.yaml) are strings that reach the samples and that the validator takes. An example that shows what
-# its commands print must print just that.
+# (test_group.yaml) are strings that reach the samples and that the validator takes. An
+# example that shows what its commands print must print just that.
 #
-#   examples.sh BUILD_DIR [loops]   (the static build, which the examples copy from build-static/)
+#   [PYTHON=VENV/bin/python] examples.sh BUILD_DIR    (the static build, which the
+#                                                      examples copy from build-static/)
 #
 # First, the README's grader loops ("<!-- grader loop -->"), which must not pass output past
-# the cap; the Python one with $LINECMP_PYTHON, if it has the package. "loops": only these.
+# the cap; the Python one with $PYTHON, if it has the package.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
@@ -40,7 +41,7 @@ loops() {
   awk '/^<!-- grader loop -->$/ { getline; f = "loop." substr($0, 4); next } f && /^```$/ { f = "" } f { print > f }' "$top/README.md"
   (yes 123456789 || :) | head -c $((64 << 20)) >tests/big.out && : >tests/big.in
   printf '#!/usr/bin/env python3\nimport sys\nsys.stdout.buffer.write(open("tests/big.out", "rb").read() + b"more")\n' >solution && chmod +x solution
-  for where in "bash" "${LINECMP_PYTHON:-python3}"; do
+  for where in "bash" "${PYTHON:-python3}"; do
     [ "$where" == bash ] || "$where" -c 'import linecmp' 2>/dev/null || { echo "no package linecmp in $where"; continue; }
     got=$(PATH=$build:$PATH "$where" "loop.${where/*python*/python}")
     [ "$got" == "tests/big.in: output limit exceeded" ] || fail "README.md's grader loop passes past the cap: $got"
@@ -49,7 +50,6 @@ loops() {
 }
 
 loops
-if [ "${2:-}" == loops ]; then exit 0; fi
 
 # Builds the validator in folder $1 as a judge does, in a copy: with its build script, or
 # from its sources with one command. A problem package's folder ($2 = package) needs one
@@ -76,9 +76,20 @@ judge() {
   done
 }
 
+# An example in Python runs with the Python that PYTHON names, which has the package
+# (CI's venv), as python3; without PYTHON it is left out, and says so.
+if [ -n "${PYTHON:-}" ]; then
+  mkdir "$tmp/python" && printf '#!/bin/sh\nexec "%s" "$@"\n' "$PYTHON" >"$tmp/python/python3"
+  chmod +x "$tmp/python/python3" && PATH=$tmp/python:$PATH
+fi
+
 for script in "$tmp"/examples/*.sh; do
   name=$(basename "$script" .sh)
-  where="README.md's example ${name#r}" errexit=(-e) status=0 folders=0
+  where="README.md's example ${name#r}" errexit=(-e) status=0 folders=0 python=
+  if grep -qw python3 "$script"; then
+    python=yes
+    [ -n "${PYTHON:-}" ] || { echo "$where: left out, in Python: PYTHON names none with the package"; continue; }
+  fi
   [[ $name == m* ]] && where="linecmp-validator.1's example ${name#m}" errexit=()
   work=$tmp/run/$name
   mkdir -p "$work" && cd "$work"
@@ -123,7 +134,7 @@ print("\n".join(i.value for i in items))' "$yaml" 2>&1) || fail "$yaml: $args"
     folders=$((folders + 1))
   done < <(find . -name '*.zip' -printf '%P\0')
   # One that shows no output is there to make a validator or its flags.
-  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || fail "it makes no validator folder"
+  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || [ -n "$python" ] || fail "it makes no validator folder"
   echo "$where: runs; validator folders and flags that judge a sample right: $folders"
 done
 echo "every example of README.md and linecmp-validator.1 works"

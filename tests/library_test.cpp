@@ -7,12 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "escapes.h"
 
 namespace {
 
@@ -61,7 +64,10 @@ std::string outcome(const run &c, const char *kinds) {
   holder x, y;
   std::string l1 = c.args.size() > 2 ? c.args[2] : c.args[0], l2 = c.args.size() > 3 ? c.args[3] : c.args[1];
   try {
-    linecmp::result r = linecmp::compare(make(kinds[0], c.at(0), x), make(kinds[1], c.at(1), y), l1, l2);
+    // With the kind found too, which must leave the report as it is (and, in many threads at
+    // once, each call's own).
+    linecmp::result r = linecmp::compare(make(kinds[0], c.at(0), x), make(kinds[1], c.at(1), y), l1, l2,
+                                         linecmp::compare_options{true, {}});
     return r.same == r.report.empty() ? r.report : "same and the report disagree";
   } catch (const linecmp::error &e) {
     std::string name = e.path() == c.at(0) ? c.args[0] : e.path() == c.at(1) ? c.args[1] : "?";
@@ -98,6 +104,75 @@ TEST(Cases, SameAsTheProgramFromEveryKindOfInput) {
       fs::current_path(here);
     }
   }
+}
+
+// The rows of kinds.cases, each its two inputs and the kind's name; a line that is none
+// of what the top of the file says fails the test.
+std::vector<std::array<std::string, 3>> kindrows() {
+  std::ifstream in(KINDS_CASES, std::ios::binary);
+  std::vector<std::array<std::string, 3>> rows;
+  std::string line;
+  for (int n = 1; std::getline(in, line); n++) {
+    if (line.empty() || line[0] == '#') continue;
+    size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+    std::array<std::string, 3> &r = rows.emplace_back();
+    bool ok = t2 != line.npos && line.find('\t', t2 + 1) == line.npos && unescape(line.substr(0, t1), r[0]) &&
+              unescape(line.substr(t1 + 1, t2 - t1 - 1), r[1]);
+    r[2] = line.substr(t2 + 1);
+    EXPECT_TRUE(ok) << KINDS_CASES ":" << n << ": not a row";
+  }
+  EXPECT_GT(rows.size(), 0u);
+  return rows;
+}
+
+// The kind compare() finds on x, through a pipe that another thread writes, and y.
+std::string piped(const std::string &x, const std::string &y) {
+  int p[2];
+  if (pipe2(p, O_CLOEXEC) != 0) return "no pipe";
+  fcntl(p[1], F_SETPIPE_SZ, 1 << 20);  // fewer turns between the threads, for a loaded machine or an emulator
+  std::thread writer([&] {
+    for (size_t at = 0; at < x.size();) {
+      ssize_t n = write(p[1], x.data() + at, x.size() - at);
+      if (n <= 0) break;
+      at += size_t(n);
+    }
+    close(p[1]);
+  });
+  linecmp::result r =
+      linecmp::compare(linecmp::descriptor(p[0]), linecmp::bytes(y), linecmp::compare_options{true, {}});
+  writer.join();
+  close(p[0]);
+  return linecmp::name(r.kind.value());
+}
+
+// Each row's kind, both ways round, from every kind of input and through a pipe, and
+// again after 10 MB of lines both inputs share, which the pipe gives a block at a time.
+TEST(Kinds, FromTheTable) {
+  std::string shared;
+  for (int i = 0; shared.size() < 10u << 20; i++) shared += std::to_string(i) + " shared\n";
+  fs::path dir = fs::temp_directory_path() / ("linecmp-kinds-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::string bx = shared, by = shared;  // each row after the shared lines, in the same room
+  for (const auto &[x, y, want] : kindrows()) {
+    std::ofstream(dir / "x", std::ios::binary) << x;
+    std::ofstream(dir / "y", std::ios::binary) << y;
+    for (const char *kinds : {"bb", "ff", "dd", "fb", "bd"}) {
+      holder hx, hy;
+      linecmp::result r = linecmp::compare(make(kinds[0], dir / "x", hx), make(kinds[1], dir / "y", hy),
+                                           linecmp::compare_options{true, {}});
+      EXPECT_EQ(linecmp::name(r.kind.value()), want)
+          << testing::PrintToString(x) << " " << testing::PrintToString(y) << " " << kinds;
+    }
+    EXPECT_EQ(piped(y, x), want) << testing::PrintToString(y) << " " << testing::PrintToString(x);
+    // An empty input gains a line feed at the end; after shared lines it has no end to gain.
+    if (!x.empty() && !y.empty()) {
+      bx.resize(shared.size());
+      by.resize(shared.size());
+      EXPECT_EQ(piped(bx += x, by += y), want)
+          << "after 10 MB: " << testing::PrintToString(x) << " " << testing::PrintToString(y);
+    }
+  }
+  fs::remove_all(dir);
 }
 
 // A descriptor that cannot be read throws EBADF, under the name messages give it.

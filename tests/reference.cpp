@@ -93,3 +93,55 @@ std::vector<const kernels *> usable() {
     if (runnable(**k)) v.push_back(*k);
   return v;
 }
+
+counts paircounts(std::string_view x, std::string_view y) {
+  lines r1{x}, r2{y};
+  counts c;
+  for (std::string_view b1 = r1.next(), b2 = r2.next(); !b1.empty() || !b2.empty(); b1 = r1.next(), b2 = r2.next()) {
+    c.lines1 += !b1.empty();
+    c.lines2 += !b2.empty();
+    c.differing += !b1.empty() && !b2.empty() && b1 != b2;
+  }
+  return c;
+}
+
+namespace {
+
+// s under the normalisations of the kinds' rows 1 (final-newline) to row together; row 6
+// (order) gives the sorted lines that hold tokens, each its folded tokens.
+std::string normal(std::string s, int row) {
+  if (s.empty() || s.back() != '\n') s += '\n';
+  std::string t;
+  for (size_t i = 0; i < s.size(); i++)
+    if (row < 2 || s.compare(i, 2, "\r\n") != 0) t += s[i];
+  std::string u;
+  for (char c : t) {
+    if (row >= 3 && c == '\n')
+      while (!u.empty() && (u.back() == ' ' || u.back() == '\t' || u.back() == '\r')) u.pop_back();
+    u += c;
+  }
+  if (row < 4) return u;
+  std::vector<std::string> lines{""};
+  for (size_t i = 0; i < s.size(); i++) {
+    bool white = std::string_view(" \t\r\v\f\n").find(s[i]) != std::string_view::npos;
+    if (!white) lines.back() += row >= 5 && s[i] >= 'A' && s[i] <= 'Z' ? char(s[i] + 32) : s[i];
+    if (!white && (i + 1 == s.size() || std::string_view(" \t\r\v\f\n").find(s[i + 1]) != std::string_view::npos))
+      lines.back() += ' ';
+    if (s[i] == '\n' && row == 6 && !lines.back().empty()) lines.emplace_back();
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string all;
+  for (const std::string &l : lines) all += l + "\n";
+  return all;
+}
+
+}  // namespace
+
+std::string kindof(std::string_view x, std::string_view y) {
+  static const char *const names[] = {"final-newline", "line-endings", "trailing-space",
+                                      "spacing",       "letter-case",  "order"};
+  if (x == y) return "same";
+  for (int row = 1; row <= 6; row++)
+    if (normal(std::string(x), row) == normal(std::string(y), row)) return names[row - 1];
+  return "content";
+}

@@ -22,6 +22,17 @@ struct place {
 };
 place firstplace(std::string_view x, std::string_view y);
 
+// The lines of x and y (a last one without a line feed counts), and the pairs of lines by
+// number that differ.
+struct counts {
+  int64_t lines1 = 0, lines2 = 0, differing = 0;
+};
+counts paircounts(std::string_view x, std::string_view y);
+
+// The name of the kind of difference between x and y, from each row's normalisation of
+// the whole of both.
+std::string kindof(std::string_view x, std::string_view y);
+
 // The versions of the scan kernels this CPU runs, for checks to take turns among.
 std::vector<const linecmp::engine::kernels *> usable();
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "escapes.h"
 #include "linecmp.h"
 #include "rules_model.h"
 
@@ -129,32 +130,6 @@ class Rules : public testing::Test {
     }
   }
 };
-
-// Undoes in s the escapes that the top of rules.cases describes; false if s is not so written.
-bool unescape(const std::string &s, std::string &out) {
-  static const std::string from = "ntrvf\\", to = "\n\t\r\v\f\\";
-  out.clear();
-  for (size_t i = 0; i < s.size(); i++) {
-    size_t k = i + 1 < s.size() ? from.find(s[i + 1]) : from.npos, star = s.find('*', i);
-    size_t close = star == s.npos ? s.npos : s.find('}', star);
-    std::string piece;
-    if (s[i] < 32 || s[i] > 126) return false;
-    if (s[i] != '\\')
-      out += s[i];
-    else if (k != from.npos)
-      out += to[k], i++;
-    else if (s.compare(i, 2, "\\x") == 0 && i + 3 < s.size() && std::isxdigit((unsigned char)s[i + 2]) &&
-             std::isxdigit((unsigned char)s[i + 3]))
-      out += char(std::stoi(s.substr(i + 2, 2), nullptr, 16)), i += 3;
-    else if (s.compare(i, 2, "\\{") == 0 && star != s.npos && star > i + 2 && star < i + 9 && close != s.npos &&
-             close > star + 1 && s.find_first_not_of("0123456789", i + 2) == star &&
-             unescape(s.substr(star + 1, close - star - 1), piece))
-      for (size_t n = std::stoul(s.substr(i + 2, star - i - 2)), j = (i = close, 0); j < n; j++) out += piece;
-    else
-      return false;
-  }
-  return true;
-}
 
 strings split(const std::string &s, char by) {
   strings parts{""};

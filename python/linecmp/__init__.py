@@ -25,7 +25,7 @@ from ._linecmp import Descriptor, JudgeError, __version__
 from ._linecmp import compare as _compare
 from ._linecmp import judge as _judge
 
-__all__ = ["Input", "Label", "Flags", "Place", "Result", "Verdict", "Judgement", "JudgeError", "Descriptor", "compare",
+__all__ = ["Input", "Label", "Flags", "Place", "Result", "Kind", "Verdict", "Judgement", "JudgeError", "Descriptor", "compare",
            "assert_same", "judge", "descriptor", "__version__"]
 
 JudgeError.__module__ = __name__
@@ -48,12 +48,34 @@ class Place(NamedTuple):
     byte: int
 
 
+class Kind(str, enum.Enum):
+    """The kind of difference: the first row under which the inputs are equal, each row
+    adding its normalisation to those of the rows above it."""
+
+    SAME = "same"  #: none: the inputs are equal
+    FINAL_NEWLINE = "final-newline"  #: a line feed is added at the end of an input without one
+    LINE_ENDINGS = "line-endings"  #: CR LF is read as LF, in either input
+    TRAILING_SPACE = "trailing-space"  #: spaces, tabs and CRs before each line's end are dropped
+    SPACING = "spacing"  #: whitespace only separates tokens: same tokens, same order
+    LETTER_CASE = "letter-case"  #: ASCII letters are folded
+    ORDER = "order"  #: the lines (their folded tokens; blank lines left out) in another order
+    CONTENT = "content"  #: none of the above
+
+    def __str__(self) -> str:
+        return str(self.value)
+
+    def __format__(self, spec: str) -> str:
+        return format(str(self.value), spec)
+
+
 class Result:
     """What a comparison found: str() is the report, bytes() its bytes, bool() whether the inputs are the same."""
 
-    __slots__ = ("same", "report", "first", "locator")
+    __slots__ = ("same", "report", "first", "locator", "lines", "differing", "kind", "crlf", "unterminated")
 
-    def __init__(self, same: bool, report: str, first: Optional[Place], locator: str) -> None:
+    def __init__(self, same: bool, report: str, first: Optional[Place], locator: str, lines: Tuple[int, int] = (0, 0),
+                 differing: int = 0, kind: Optional[Kind] = None, crlf: Tuple[bool, bool] = (False, False),
+                 unterminated: Tuple[bool, bool] = (False, False)) -> None:
         #: The inputs are the same: exactly when the report is empty.
         self.same = same
         #: The report, exactly as the linecmp program prints it under the labels.
@@ -62,6 +84,19 @@ class Result:
         self.first = first
         #: When they differ: that place, and both lines around it, under the labels.
         self.locator = locator
+        #: The lines of each input; a last line without a line feed counts.
+        self.lines = lines
+        #: The pairs of lines that differ. Lines are paired by number, so one line inserted
+        #: makes every later pair differ; a last line that lacks its line feed differs from
+        #: the same line with one; lines past the end of the shorter input are in no pair.
+        self.differing = differing
+        #: The kind of difference, when compare() was asked for it (kind=True); else None.
+        #: Right except with probability about 2**-100 per call.
+        self.kind = kind
+        #: Found with the kind: whether each input holds a CR LF.
+        self.crlf = crlf
+        #: Found with the kind: whether each input's last line lacks its line feed.
+        self.unterminated = unterminated
 
     def __str__(self) -> str:
         return self.report
@@ -75,7 +110,8 @@ class Result:
         return self.same
 
     def __repr__(self) -> str:
-        return f"Result(same={self.same!r}, first={self.first!r}, report={self.report!r})"
+        return (f"Result(same={self.same!r}, first={self.first!r}, lines={self.lines!r}, differing={self.differing!r}, "
+                f"kind={self.kind!r}, report={self.report!r})")
 
 
 def _labels(labels: Optional[Tuple[Label, Label]]) -> Optional[Tuple[Label, Label]]:
@@ -90,26 +126,31 @@ def _labels(labels: Optional[Tuple[Label, Label]]) -> Optional[Tuple[Label, Labe
     return (pair[0], pair[1])
 
 
-def compare(a: Input, b: Input, labels: Optional[Tuple[Label, Label]] = None) -> Result:
+def compare(a: Input, b: Input, labels: Optional[Tuple[Label, Label]] = None, *, kind: bool = False) -> Result:
     """Compares two inputs line by line, as the linecmp program does.
 
     labels, when given, are the two labels of the report; like the program's, they are
     cut to 8 bytes and become "first" and "second" when equal. They default to the paths
-    of files, and to "first" and "second" for contents and descriptors.
+    of files, and to "first" and "second" for contents and descriptors. kind=True finds
+    the kind of difference too (Result.kind, .crlf, .unterminated), which costs more on
+    inputs that differ.
     """
-    same, report, line, byte, locator = _compare(a, b, _labels(labels))
-    return Result(same, report, None if same else Place(line, byte), locator)
+    (same, report, line, byte, locator, lines1, lines2, differing, found, crlf1, crlf2, open1,
+     open2) = _compare(a, b, _labels(labels), kind)
+    return Result(same, report, None if same else Place(line, byte), locator, (lines1, lines2), differing,
+                  None if found is None else Kind(found), (crlf1, crlf2), (open1, open2))
 
 
 def assert_same(expected: Input, actual: Input, labels: Tuple[Label, Label] = ("expected", "actual")) -> None:
-    """Raises AssertionError when the inputs differ, with the report and where they first differ.
+    """Raises AssertionError when the inputs differ, with the report, where they first
+    differ, and the kind of difference.
 
     The message starts on a line of its own, so that its lines align under "AssertionError:".
     """
     __tracebackhide__ = True  # pytest shows the caller's line
-    result = compare(expected, actual, labels)
+    result = compare(expected, actual, labels, kind=True)
     if not result.same:
-        raise AssertionError("\n" + result.report + result.locator)
+        raise AssertionError("\n" + result.report + result.locator + f"kind of difference: {result.kind}")
 
 
 class Verdict(str, enum.Enum):

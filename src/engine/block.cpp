@@ -34,7 +34,7 @@ static bool readblock(src &f) {
   } catch (...) {
     f.err = EIO;
   }
-  f.pos = 0;
+  f.pos = f.fed = 0;
   f.len = size_t(f.in->gcount());
   // What came before a failure is still served; nothing is read after it.
   if (f.in->bad()) f.bad = f.eof = true;
@@ -42,8 +42,14 @@ static bool readblock(src &f) {
   return f.len > 0;
 }
 
+void watched(src &f) {
+  if (f.watch && f.pos > f.fed) feed(*f.watch, f.blk + f.fed, f.pos - f.fed);
+  f.fed = f.pos;
+}
+
 bool more(src &f) {
   if (f.pos < f.len) return true;
+  watched(f);
   if (f.eof) return false;
   if (f.stop && f.stop->now()) {
     f.bad = f.eof = true;
@@ -54,7 +60,7 @@ bool more(src &f) {
     if (readblock(f)) return true;
   } else if (f.taken < f.mem.size()) {
     f.blk = f.mem.data() + f.taken;
-    f.pos = 0;
+    f.pos = f.fed = 0;
     f.len = std::min(f.cap, f.mem.size() - f.taken);
     f.taken += f.len;
     return true;
@@ -130,6 +136,7 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
     size_t n = std::min(a.len - a.pos, b.len - b.pos);
     size_t d = k.firstdiff(p, b.blk + b.pos, n);
     size_t lines = k.countlf(p, d);
+    if (at.line) sharedspan(*at.line, p, d);
     const char *from = p;  // where the line that the stop falls in starts, within p[0, d]
     if (lines > 0) {
       rows += int64_t(lines);

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "fix.h"
+#include "kind.h"
 #include "scan.h"
 
 namespace linecmp::engine {
@@ -52,6 +53,10 @@ struct src {
   int err = 0;             // why, as an errno value, when known
   bool ended = false;      // a line read met the end of the file: no more lines
   cancel *stop = nullptr;  // asked before each block is read, when set
+  // When set, fed every byte taken, from blk[fed] on, as each block is left (watched()
+  // feeds the rest), for the kind of difference.
+  shaper *watch = nullptr;
+  size_t fed = 0;
 };
 
 // Sets f up to read in from its current position, in blocks of cap bytes. A read that
@@ -66,12 +71,16 @@ void attach(src &f, std::string_view bytes, size_t cap);
 // f bad, once f.stop says to stop.
 bool more(src &f);
 
+// Feeds f.watch what f has taken since it was last fed.
+void watched(src &f);
+
 // Where skipequal() stopped, in the line it stopped in: the line's head, as readrest()
 // keeps it; its last bytes before the stop, up to NEAR; and the number of its bytes before
 // the stop. Before the stop the two files hold the same bytes.
 struct stop {
   std::string head, near;
   int64_t col = 0;
+  shaper *line = nullptr;  // when set, fed the shared bytes of the line the stop falls in
 };
 
 // Appends p[0, n) to res, keeping only its last NEAR bytes.

@@ -46,6 +46,26 @@ static bool tail(FILE *out, src &f, const kernels &k, const char *path, const ch
   return !unreadable(out, f, path);
 }
 
+// Sets the facts and the kind of o once both files of c have ended, for a comparison
+// asked to find them.
+static void findkind(comparison &c, outcome &o) {
+  const shaper *x = &c.both, *y = &c.both;
+  if (o.differ) {
+    watched(c.a);
+    watched(c.b);
+    c.a.watch = c.b.watch = nullptr;
+    finished(c.one);
+    finished(c.two);
+    o.kind = kindof(c.one, c.two);
+    x = &c.one;
+    y = &c.two;
+  }
+  o.crlf1 = x->crlf;
+  o.crlf2 = y->crlf;
+  o.open1 = x->any && x->last != '\n';
+  o.open2 = y->any && y->last != '\n';
+}
+
 outcome compare(comparison &c, FILE *out) {
   src &a = c.a, &b = c.b;
   const kernels &k = *c.k;
@@ -54,6 +74,11 @@ outcome compare(comparison &c, FILE *out) {
   outcome o;
   int64_t row = 0, errors = 0;
   stop at;
+  if (c.findkind) {
+    c.key = randomkey();
+    start(c.both, c.key);
+    at.line = &c.both;
+  }
   for (;;) {
     if (errors == SHOWN) {
       // Nothing more is printed until one file has no more lines: count the rest in bulk,
@@ -64,6 +89,15 @@ outcome compare(comparison &c, FILE *out) {
     // Equal lines are only counted; work line by line starts where the files differ.
     bool same = skipequal(a, b, k, row, at);
     bool first = !same && !o.differ;
+    if (first && c.findkind) {
+      // From here each file goes its own way, from the state of the bytes both share.
+      c.one = c.two = c.both;
+      c.a.watch = &c.one;
+      c.b.watch = &c.two;
+      a.fed = a.pos;
+      b.fed = b.pos;
+      at.line = nullptr;
+    }
     // Where the files first part, NEAR bytes more of each line are kept to show that place.
     size_t cap = first ? std::max(HEAD, at.head.size() + NEAR + 1) : HEAD;
     buf1 = at.head;
@@ -89,6 +123,8 @@ outcome compare(comparison &c, FILE *out) {
     }
   }
   if (errors > SHOWN) std::fprintf(out, "(skipping the next %" PRId64 " errors)\n", errors - SHOWN);
+  o.differing = errors;
+  int64_t pairs = row, left1 = buf1.empty() ? 0 : 1, left2 = buf2.empty() ? 0 : 1;
 
   // The end of input: at least one file has ended; the other, if any, is read to its end.
   if (a.ended && !b.ended) std::fprintf(out, "%s terminated, %s continues:\n", l1, l2);
@@ -97,8 +133,12 @@ outcome compare(comparison &c, FILE *out) {
   if (!buf2.empty()) report(out, l2, ++row, buf2);
   int64_t nrows = 0;
   if (!tail(out, a, k, path1, l1, row, nrows, buf1)) o.unreadable = 1;
+  int64_t past1 = nrows;
   if (!o.unreadable && !tail(out, b, k, path2, l2, row, nrows, buf2)) o.unreadable = 2;
   if (o.unreadable) return o;
+  o.lines1 = pairs + left1 + past1;
+  o.lines2 = pairs + left2 + nrows - past1;
+  if (c.findkind) findkind(c, o);
   if (nrows > SHOWN) std::fprintf(out, "(skipping next %" PRId64 " lines)\n", nrows - SHOWN);
   return o;
 }

@@ -39,6 +39,9 @@ struct comparison {
   const char *path1 = "", *path2 = "";
   labels names;
   const kernels *k = nullptr;
+  bool findkind = false;  // find the kind of difference too, reading on with both inputs' normalisers
+  hashkey key;            // the normalisers' hash key, drawn for each comparison
+  shaper both, one, two;  // the normalisers: on the bytes both share, then each input's own
 };
 
 // What a comparison found.
@@ -51,6 +54,12 @@ struct outcome {
   // and each file's bytes from it on, NEAR or more, with the line feed when the line has
   // one. A file that has ended there has no bytes from it on.
   std::string near, rest1, rest2;
+  // The lines of each file, and the pairs of lines by number that differ.
+  int64_t lines1 = 0, lines2 = 0, differing = 0;
+  // Found when asked for (findkind): the kind of difference; whether each file holds a
+  // CR LF, and whether its last line lacks a line feed.
+  kinds kind = kinds::same;
+  bool crlf1 = false, crlf2 = false, open1 = false, open2 = false;
 };
 
 // Compares the files of c, from line starts, and prints the report to out under its

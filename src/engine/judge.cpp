@@ -41,9 +41,41 @@ judgement judge(const judged &j, const rules &r) {
 // line and byte, then what each file holds there, in display form.
 static std::string placed(const outcome &w);
 
+// What the answer and the output of w do that the other does not, for a kind's line: a
+// CR LF held (crlf) or a last line without its line feed (not crlf).
+static const char *who(const outcome &w, bool crlf) {
+  bool answer = crlf ? w.crlf1 : w.open1, output = crlf ? w.crlf2 : w.open2;
+  return answer == output ? nullptr : output ? "the output" : "the answer";
+}
+
+std::string kindline(const outcome &w) {
+  switch (w.kind) {
+    case kinds::finalnewline: {
+      const char *lacks = who(w, false);
+      if (lacks) return std::string("only the last line feed differs: ") + lacks + " lacks it";
+      return std::string("only the last line feed differs: ") + (w.lines2 == 0 ? "the output" : "the answer") +
+             " is empty";
+    }
+    case kinds::lineendings: {
+      const char *crlf = who(w, true);
+      std::string line = "only the line endings differ";
+      if (crlf) return line + ": " + crlf + " ends its lines with CR LF";
+      if (w.crlf1) return line + ": both hold CR LF, at different lines";
+      return line + ": a line ends in CR";
+    }
+    case kinds::trailing: return "only whitespace at the ends of lines differs: spaces, tabs or CRs before a line feed";
+    case kinds::spacing: return "only whitespace differs: the same tokens in the same order";
+    case kinds::lettercase:
+      return "the tokens differ only in letter case: the same tokens when ASCII letters are folded";
+    case kinds::order: return "the same lines in another order";
+    default: return "";
+  }
+}
+
 judgement judge(comparison &c, const rules &how) {
   if (!how.exact) return judgetokens(c, how);
   judgement r;
+  c.findkind = true;
   c.names = setlabels(c.path1, c.path2, "expected", "output");
   // The report is a few dozen lines at most, so it is kept whole until the verdict is known.
   char *text = nullptr;
@@ -55,7 +87,9 @@ judgement judge(comparison &c, const rules &how) {
     return r;
   }
   r.where = compare(c, out);
+  std::string kind = r.where.differ && !r.where.unreadable ? kindline(r.where) : "";
   if (r.where.differ && !r.where.unreadable) showfirst(r.where, c.names, out);
+  if (!kind.empty()) std::fprintf(out, "%s\n", kind.c_str());
   std::fclose(out);
   r.message.assign(text, length);
   std::free(text);
@@ -64,7 +98,7 @@ judgement judge(comparison &c, const rules &how) {
     r.message = std::string("Cannot read file ") + (r.where.unreadable == 1 ? c.path1 : c.path2) + ".";
   } else {
     r.v = r.where.differ ? DIFFERS : SAME;
-    if (r.v == DIFFERS) r.brief = placed(r.where);
+    if (r.v == DIFFERS) r.brief = placed(r.where) + (kind.empty() ? "" : "; " + kind);
   }
   return r;
 }

@@ -31,13 +31,20 @@ struct judgement {
   verdict v = SAME;
   // The jury's message: for exact rules, the report exactly as "linecmp answer output
   // expected output" prints it, then where the files first differ and both lines around
-  // that byte; for other rules, why the output is wrong, then both places. FAILED: the
+  // that byte, then a line that names the kind of difference (kindline()) unless it is
+  // content; for other rules, why the output is wrong, then both places. FAILED: the
   // reason alone.
   std::string message;
-  // The reason and the place, in one line, for a judge that shows the admins no more.
+  // The reason and the place, in one line, for a judge that shows the admins no more; for
+  // exact rules, then the kind's line after "; ".
   std::string brief;
   outcome where;  // exact rules: where the files first differ, when they do
 };
+
+// The line that names the kind of difference w found, for the jury, from the answer's
+// side (first file) and the output's (second): "only the line endings differ: the output
+// ends its lines with CR LF", and so on; empty for content and for same.
+std::string kindline(const outcome &w);
 
 // Judges the output of j against its answer by r, once both are open.
 judgement judge(const judged &j, const rules &r);

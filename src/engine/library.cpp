@@ -108,10 +108,11 @@ void readable(const comparison &c, const outcome &o, const opened &x, const open
 
 // compare() for labels given (not null) or not.
 result run(const input &first, const input &second, const char *label1, const char *label2,
-           const cancel_check &cancel) {
+           const compare_options &how) {
   comparison c;
+  c.findkind = how.find_kind;
   c.k = &scanner();
-  engine::cancel stop{&cancel};
+  engine::cancel stop{&how.cancel};
   opened x, y;
   open(first, name(first, "first"), c.a, x, stop);
   open(second, name(second, "second"), c.b, y, stop);
@@ -129,6 +130,13 @@ result run(const input &first, const input &second, const char *label1, const ch
     r.first = {o.line, o.byte, o.near, o.rest1, o.rest2};
     r.locator = printed([&](FILE *out) { engine::showfirst(o, c.names, out); });
   }
+  r.lines = {o.lines1, o.lines2};
+  r.differing = o.differing;
+  if (how.find_kind) {
+    r.kind = linecmp::kind(o.kind);
+    r.crlf = {o.crlf1, o.crlf2};
+    r.unterminated = {o.open1, o.open2};
+  }
   return r;
 }
 
@@ -137,17 +145,31 @@ result run(const input &first, const input &second, const char *label1, const ch
 result compare(const input &first, const input &second) { return run(first, second, nullptr, nullptr, {}); }
 
 result compare(const input &first, const input &second, std::string_view label1, std::string_view label2) {
-  return compare(first, second, label1, label2, {});
+  return compare(first, second, label1, label2, compare_options{});
 }
 
 result compare(const input &first, const input &second, const cancel_check &cancel) {
-  return run(first, second, nullptr, nullptr, cancel);
+  return run(first, second, nullptr, nullptr, {false, cancel});
 }
 
 result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
                const cancel_check &cancel) {
+  return compare(first, second, label1, label2, compare_options{false, cancel});
+}
+
+// The library's kinds are the engine's, in the same order.
+static_assert(int(kind::content) == int(engine::kinds::content) && int(kind::order) == int(engine::kinds::order));
+
+const char *name(kind k) { return engine::kindname(engine::kinds(k)); }
+
+result compare(const input &first, const input &second, const compare_options &how) {
+  return run(first, second, nullptr, nullptr, how);
+}
+
+result compare(const input &first, const input &second, std::string_view label1, std::string_view label2,
+               const compare_options &how) {
   std::string l1(label1), l2(label2);
-  return run(first, second, l1.c_str(), l2.c_str(), cancel);
+  return run(first, second, l1.c_str(), l2.c_str(), how);
 }
 
 judgement judge(std::string_view rules, const input &answer, const input &output, const std::vector<std::string> &flags,

@@ -4,6 +4,7 @@ import concurrent.futures
 import importlib.metadata
 import os
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -99,6 +100,10 @@ def python(*args, **options):
     (lambda: ((j := linecmp.judge("checker", b"1\n", b"1\n", [])).verdict, bool(j), j.message), ("accepted", True, "")),
     (lambda: ((j := linecmp.judge("checker", b"1\n", b"1 \n")).verdict, bool(j)), (linecmp.Verdict.WRONG_ANSWER, False)),
     (lambda: linecmp.judge("no-such-rules", b"", b""), linecmp.JudgeError),
+    (lambda: ((r := linecmp.compare(b"a\r\nb\r\n", b"a\nb", kind=True)).kind, r.crlf, r.unterminated, r.lines,
+              r.differing), ("line-endings", (True, False), (False, True), (2, 2), 2)),
+    (lambda: f"{linecmp.compare(b'A b', b'a  b', kind=True).kind} {linecmp.Kind.ORDER:>6}", "letter-case  order"),
+    (lambda: ((r := linecmp.compare(b"1\n2\n3\n", b"1\n3\n")).lines, r.differing, r.kind), ((3, 2), 1, None)),
     (lambda: linecmp.judge("checker", b"", b"", "flag"), TypeError),
     (lambda: pytest.raises(TypeError, linecmp.judge, "validator", b"", b"", [1e-6]).match("must be a str"), True),
 ])
@@ -114,7 +119,21 @@ def test_assert_same():
     with pytest.raises(AssertionError) as raised:
         linecmp.assert_same(b"1\n2\n", b"1\n3\n")
     result = linecmp.compare(b"1\n2\n", b"1\n3\n", ("expected", "actual"))
-    assert str(raised.value) == "\n" + result.report + result.locator and result.first == (2, 1)
+    assert str(raised.value) == "\n" + result.report + result.locator + "kind of difference: content"
+    assert result.first == (2, 1)
+
+
+def unescaped(field):
+    """A field of tests/kinds.cases as bytes, its escapes undone."""
+    field = re.sub(r"\\\{(\d+)\*(.)\}", lambda m: m[2] * int(m[1]), field)
+    return field.encode("latin-1").decode("unicode_escape").encode("latin-1")
+
+
+def test_kinds_table():
+    for line in (CASES.parent / "kinds.cases").read_text().splitlines():
+        if line and not line.startswith("#"):
+            x, y, want = line.split("\t")
+            assert str(linecmp.compare(unescaped(x), unescaped(y), kind=True).kind) == want, line
 
 
 def test_threads_give_what_each_gives_alone():

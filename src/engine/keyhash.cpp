@@ -1,0 +1,111 @@
+#include "keyhash.h"
+
+#include <cstring>
+#include <random>
+
+namespace linecmp::engine {
+
+namespace {
+
+uint64_t siprotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+
+// One SipHash round on h's state.
+void sipround(keyhash &h) {
+  h.v0 += h.v1;
+  h.v1 = siprotl(h.v1, 13);
+  h.v1 ^= h.v0;
+  h.v0 = siprotl(h.v0, 32);
+  h.v2 += h.v3;
+  h.v3 = siprotl(h.v3, 16);
+  h.v3 ^= h.v2;
+  h.v0 += h.v3;
+  h.v3 = siprotl(h.v3, 21);
+  h.v3 ^= h.v0;
+  h.v2 += h.v1;
+  h.v1 = siprotl(h.v1, 17);
+  h.v1 ^= h.v2;
+  h.v2 = siprotl(h.v2, 32);
+}
+
+// Takes the word m into h.
+void sipword(keyhash &h, uint64_t m) {
+  h.v3 ^= m;
+  sipround(h);
+  h.v0 ^= m;
+}
+
+}  // namespace
+
+hashkey randomkey() {
+  std::random_device rd;  // getrandom() on Linux
+  hashkey k;
+  k.k0 = uint64_t(rd()) << 32 | rd();
+  k.k1 = uint64_t(rd()) << 32 | rd();
+  return k;
+}
+
+void hashstart(keyhash &h, const hashkey &key) {
+  h = keyhash();
+  h.v0 = key.k0 ^ 0x736f6d6570736575ULL;
+  h.v1 = key.k1 ^ 0x646f72616e646f6dULL ^ 0xee;  // 0xee: the 128-bit output variant
+  h.v2 = key.k0 ^ 0x6c7967656e657261ULL;
+  h.v3 = key.k1 ^ 0x7465646279746573ULL;
+}
+
+void hashadd(keyhash &h, unsigned char c) {
+  unsigned at = unsigned(h.count++ & 7);
+  h.tail |= uint64_t(c) << (8 * at);
+  if (at == 7) {
+    sipword(h, h.tail);
+    h.tail = 0;
+  }
+}
+
+void hashadd(keyhash &h, const char *p, size_t n) {
+  const auto *s = reinterpret_cast<const unsigned char *>(p);
+  unsigned at = unsigned(h.count & 7), shift = 8 * at;
+  h.count += n;
+  // Eight bytes at a time, joined to the bytes left from before whatever their number.
+  for (; n >= 8; s += 8, n -= 8) {
+    uint64_t m;
+    std::memcpy(&m, s, 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    m = __builtin_bswap64(m);  // the stream's bytes low byte first, as on the other machines
+#endif
+    if (at == 0) {
+      sipword(h, m);
+    } else {
+      sipword(h, h.tail | m << shift);
+      h.tail = m >> (64 - shift);
+    }
+  }
+  for (; n > 0; s++, n--) {
+    h.tail |= uint64_t(*s) << (8 * at);
+    if (++at == 8) {
+      sipword(h, h.tail);
+      h.tail = 0;
+      at = 0;
+    }
+  }
+}
+
+digest hashof(keyhash h) {
+  sipword(h, h.tail | (h.count & 0xff) << 56);
+  digest d;
+  h.v2 ^= 0xee;
+  for (int i = 0; i < 3; i++) sipround(h);
+  d.lo = h.v0 ^ h.v1 ^ h.v2 ^ h.v3;
+  h.v1 ^= 0xdd;
+  for (int i = 0; i < 3; i++) sipround(h);
+  d.hi = h.v0 ^ h.v1 ^ h.v2 ^ h.v3;
+  return d;
+}
+
+digest hashplus(const digest &a, const digest &b) {
+  digest s;
+  s.lo = a.lo + b.lo;
+  s.hi = a.hi + b.hi + (s.lo < a.lo ? 1 : 0);
+  return s;
+}
+
+}  // namespace linecmp::engine

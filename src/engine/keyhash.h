@@ -1,0 +1,53 @@
+// A keyed 128-bit hash of a byte stream, fed a byte or a span at a time, for telling
+// whether two long streams are equal without keeping either. The key is drawn at random
+// for each comparison, so no input can be built to make two streams collide; two
+// different streams get the same hash with probability about 2^-128.
+#ifndef LINECMP_KEYHASH_H
+#define LINECMP_KEYHASH_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace linecmp::engine {
+
+// The key: 128 random bits.
+struct hashkey {
+  uint64_t k0 = 0, k1 = 0;
+};
+
+// A fresh random key, from the system's entropy source.
+hashkey randomkey();
+
+// The hash so far of a stream (SipHash-1-3, 128-bit output): its state and the stream's
+// last bytes that do not yet make a word.
+struct keyhash {
+  uint64_t v0 = 0, v1 = 0, v2 = 0, v3 = 0;
+  uint64_t tail = 0;   // the bytes past the last whole word, low byte first
+  uint64_t count = 0;  // bytes fed
+};
+
+// A hash of 128 bits.
+struct digest {
+  uint64_t lo = 0, hi = 0;
+  bool operator==(const digest &o) const { return lo == o.lo && hi == o.hi; }
+  bool operator!=(const digest &o) const { return !(*this == o); }
+};
+
+// Starts h on an empty stream under key.
+void hashstart(keyhash &h, const hashkey &key);
+
+// Feeds one byte to h.
+void hashadd(keyhash &h, unsigned char c);
+
+// Feeds p[0, n) to h.
+void hashadd(keyhash &h, const char *p, size_t n);
+
+// The hash of what h was fed; h itself is left as it was, so it may be fed on.
+digest hashof(keyhash h);
+
+// a + b, as 128-bit numbers modulo 2^128: the sum that stands for a multiset of hashes.
+digest hashplus(const digest &a, const digest &b);
+
+}  // namespace linecmp::engine
+
+#endif

@@ -1,0 +1,259 @@
+#include "kind.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace linecmp::engine {
+
+namespace {
+
+// What a byte is to the normalisers.
+enum : uint8_t {
+  KPLAIN,  // part of a token, and the same in every row
+  KUPPER,  // an ASCII capital: part of a token, folded from the lettercase row on
+  KSPACE,  // space, tab, VT or FF: whitespace between tokens
+  KCR,     // whitespace, and half of a CR LF
+  KLF,     // whitespace that ends a line
+};
+
+constexpr std::array<uint8_t, 256> kindclasses() {
+  std::array<uint8_t, 256> c{};
+  for (int i = 'A'; i <= 'Z'; i++) c[size_t(i)] = KUPPER;
+  c[size_t(' ')] = c[size_t('\t')] = c[size_t('\v')] = c[size_t('\f')] = KSPACE;
+  c[size_t('\r')] = KCR;
+  c[size_t('\n')] = KLF;
+  return c;
+}
+constexpr std::array<uint8_t, 256> KINDCLASS = kindclasses();
+
+// Feeds c, a byte of the lineendings row's output, to the trailing row.
+void trailbyte(shaper &s, unsigned char c) {
+  if (c == ' ' || c == '\t' || c == '\r') {
+    if (!s.run) s.held = s.row[2];
+    s.run = true;
+    hashadd(s.held, c);
+    return;
+  }
+  if (s.run && c != '\n') s.row[2] = s.held;  // the run did not end the line
+  s.run = false;
+  hashadd(s.row[2], c);
+}
+
+// Feeds c, a byte of the finalnewline row's output, to the rows after it.
+void shapebyte(shaper &s, unsigned char c) {
+  uint8_t what = KINDCLASS[c];
+  s.linestart = what == KLF;
+  hashadd(s.row[0], c);
+  if (s.cr) {
+    s.cr = false;
+    if (what != KLF) {
+      hashadd(s.row[1], '\r');
+      trailbyte(s, '\r');
+    }
+  }
+  if (what == KCR) {
+    s.cr = true;
+  } else {
+    hashadd(s.row[1], c);
+    trailbyte(s, c);
+  }
+  if (what == KPLAIN || what == KUPPER) {
+    s.token = s.tokens = true;
+    unsigned char low = what == KUPPER ? static_cast<unsigned char>(c + 'a' - 'A') : c;
+    hashadd(s.row[3], c);
+    hashadd(s.row[4], low);
+    hashadd(s.line, low);
+    return;
+  }
+  if (s.token) {
+    hashadd(s.row[3], ' ');
+    hashadd(s.row[4], ' ');
+    hashadd(s.line, ' ');
+    s.token = false;
+  }
+  if (what == KLF) {
+    if (s.tokens) s.lines = hashplus(s.lines, hashof(s.line));
+    hashstart(s.line, *s.key);
+    s.tokens = false;
+  }
+}
+
+// Whether a and b have been fed the same stream (but for a chance of 2^-256).
+bool alike(const keyhash &a, const keyhash &b) {
+  return a.v0 == b.v0 && a.v1 == b.v1 && a.v2 == b.v2 && a.v3 == b.v3 && a.tail == b.tail && a.count == b.count;
+}
+
+// Feeds p[0, n), bytes of tokens, to the lettercase row and the line's hash, folded when
+// upper says it may hold a capital.
+void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
+  const char *c = reinterpret_cast<const char *>(p);
+  if (!upper) {
+    hashadd(s.row[4], c, n);
+    hashadd(s.line, c, n);
+    return;
+  }
+  for (size_t at = 0; at < n;) {  // a piece at a time
+    char low[256];
+    size_t k = std::min(sizeof low, n - at);
+    for (size_t j = 0; j < k; j++) low[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
+    hashadd(s.row[4], low, k);
+    hashadd(s.line, low, k);
+    at += k;
+  }
+}
+
+// Feeds the tokens of p[0, n), a whole line but its line feed, to the spacing and
+// lettercase rows and the line's hash: each token, folded for the last two, and a space.
+// upper: the line has a capital. True when it has a token.
+bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
+  const char *c = reinterpret_cast<const char *>(p);
+  bool any = false;
+  for (size_t i = 0; i < n;) {
+    while (i < n && KINDCLASS[p[i]] >= KSPACE) i++;
+    size_t from = i;
+    while (i < n && KINDCLASS[p[i]] < KSPACE) i++;
+    if (i == from) break;
+    any = true;
+    hashadd(s.row[3], c + from, i - from);
+    hashadd(s.row[3], ' ');
+    foldedto(s, p + from, i - from, upper);
+    hashadd(s.row[4], ' ');
+    hashadd(s.line, ' ');
+  }
+  return any;
+}
+
+// Feeds a whole line, p[0, n) and then its line feed, to s at a line start: each row's
+// part of it at once, which for most lines is a span of the line as it stands.
+void wholeline(shaper &s, const unsigned char *p, size_t n) {
+  const char *c = reinterpret_cast<const char *>(p);
+  keyhash before;  // the state of the row before the current one, before this line
+  bool cr = n > 0 && p[n - 1] == '\r';
+  s.crlf = s.crlf || cr;
+  size_t trimmed = n;
+  while (trimmed > 0 && (p[trimmed - 1] == ' ' || p[trimmed - 1] == '\t' || p[trimmed - 1] == '\r')) trimmed--;
+  // Rows that have been fed the same so far and are fed the same line now are hashed once:
+  // which they are is told by their states, equal only for equal streams.
+  size_t part[3] = {n, cr ? n - 1 : n, trimmed};
+  for (size_t i = 0; i < 3; i++) {
+    if (i > 0 && part[i] == part[i - 1] && alike(s.row[i], before)) {
+      before = s.row[i];
+      s.row[i] = s.row[i - 1];
+      continue;
+    }
+    before = s.row[i];
+    hashadd(s.row[i], c, part[i]);
+    hashadd(s.row[i], '\n');
+  }
+  // A line whose tokens are split by single spaces alone, once whitespace at its ends is
+  // left out, is that span in the spacing row, and the span folded in the two after it.
+  size_t from = 0, to = n;
+  while (from < n && KINDCLASS[p[from]] >= KSPACE) from++;
+  while (to > from && KINDCLASS[p[to - 1]] >= KSPACE) to--;
+  bool single = to > from, upper = false, any = false;
+  for (size_t i = from; i < to; i++) {
+    uint8_t what = KINDCLASS[p[i]];
+    upper = upper || what == KUPPER;
+    single = single && (what < KSPACE || (p[i] == ' ' && KINDCLASS[p[i + 1]] < KSPACE));
+  }
+  if (single) {
+    bool same = !upper && alike(s.row[3], s.row[4]);
+    hashadd(s.row[3], c + from, to - from);
+    hashadd(s.row[3], ' ');
+    if (same) {
+      s.row[4] = s.row[3];
+      hashadd(s.line, c + from, to - from);
+    } else {
+      foldedto(s, p + from, to - from, upper);
+      hashadd(s.row[4], ' ');
+    }
+    hashadd(s.line, ' ');
+  } else {
+    any = tokens(s, p, n, upper);
+  }
+  if (single || any) s.lines = hashplus(s.lines, hashof(s.line));
+  hashstart(s.line, *s.key);
+}
+
+}  // namespace
+
+const char *kindname(kinds k) {
+  static const char *const names[] = {"same",    "final-newline", "line-endings", "trailing-space",
+                                      "spacing", "letter-case",   "order",        "content"};
+  return names[size_t(k)];
+}
+
+void start(shaper &s, const hashkey &key) {
+  s.key = &key;
+  for (keyhash &h : s.row) hashstart(h, key);
+  hashstart(s.line, key);
+  s.held = keyhash();
+  s.lines = digest();
+  s.cr = s.run = s.token = s.tokens = false;
+  s.linestart = true;
+}
+
+void feed(shaper &s, const char *p, size_t n) {
+  const auto *b = reinterpret_cast<const unsigned char *>(p);
+  size_t i = 0;
+  while (i < n) {
+    const void *lf = s.linestart ? std::memchr(b + i, '\n', n - i) : nullptr;
+    if (lf) {
+      size_t len = size_t(static_cast<const unsigned char *>(lf) - (b + i));
+      wholeline(s, b + i, len);
+      s.lastcr = false;
+      i += len + 1;
+      continue;
+    }
+    unsigned char c = b[i];
+    if (c == '\n' && s.lastcr) s.crlf = true;
+    s.lastcr = c == '\r';
+    shapebyte(s, c);
+    i++;
+    if (KINDCLASS[c] != KPLAIN) continue;
+    // The rest of a run of plain bytes goes the same to every row, a span at a time: no CR
+    // or run of whitespace is held back now, and the byte just fed began or went on a token.
+    size_t j = i;
+    while (j < n && KINDCLASS[b[j]] == KPLAIN) j++;
+    if (j == i) continue;
+    for (keyhash &h : s.row) hashadd(h, p + i, j - i);
+    hashadd(s.line, p + i, j - i);
+    s.lastcr = false;
+    i = j;
+  }
+  if (n > 0) {
+    s.any = true;
+    s.last = b[n - 1];
+  }
+}
+
+void finished(shaper &s) {
+  if (!s.any || s.last != '\n') shapebyte(s, '\n');
+}
+
+kinds kindof(const shaper &a, const shaper &b) {
+  for (size_t i = 0; i < 5; i++)
+    if (hashof(a.row[i]) == hashof(b.row[i])) return kinds(i + 1);
+  return a.lines == b.lines ? kinds::order : kinds::content;
+}
+
+void sharedspan(shaper &s, const char *p, size_t n) {
+  if (n == 0) return;
+  if (!s.crlf && s.lastcr && p[0] == '\n') s.crlf = true;
+  for (const char *cr = p; !s.crlf && (cr = static_cast<const char *>(std::memchr(cr, '\r', size_t(p + n - cr))));)
+    s.crlf = ++cr < p + n && *cr == '\n';
+  const char *from = p;
+  if (const void *lf = memrchr(p, '\n', n)) {
+    from = static_cast<const char *>(lf) + 1;
+    start(s, *s.key);
+  }
+  bool crlf = s.crlf;
+  feed(s, from, size_t(p + n - from));
+  s.crlf = crlf || s.crlf;
+  s.any = true;
+  s.last = static_cast<unsigned char>(p[n - 1]);
+  s.lastcr = p[n - 1] == '\r';
+}
+
+}  // namespace linecmp::engine
