@@ -88,6 +88,33 @@ std::string slurp(const std::string &path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A kind found within a budget of bytes past where the inputs part, and not past it,
+// where a judge leaves it out rather than name a wrong one.
+TEST(Kinds, WithinTheBudget) {
+  struct {
+    std::string x, y;
+    int64_t budget;
+    bool known;
+  } rows[] = {{"a\nb\n", "a\r\nb\r\n", 100, true},
+              {"a\nb\n", "a\r\nb\r\n", 3, false},
+              {"a\nb\n", "a\nb\n", 0, true},
+              {std::string(5000, 'x'), std::string(5000, 'y'), 4999, false}};
+  for (const auto &r : rows) {
+    std::istringstream sx(r.x), sy(r.y);
+    comparison c;
+    c.findkind = true;
+    c.kindbudget = r.budget;
+    attach(c.a, sx, 7);
+    attach(c.b, sy, 7);
+    outcome o;
+    run(c, o);
+    EXPECT_EQ(o.kindknown, r.known) << r.x << " | " << r.y << " within " << r.budget;
+    if (r.known) {
+      EXPECT_EQ(kindname(o.kind), kindof(r.x, r.y));
+    }
+  }
+}
+
 TEST(CommandLine, NoProgramNameStillNamesTheProgram) {
   char *argv[] = {nullptr};
   testing::internal::CaptureStdout();

@@ -57,6 +57,7 @@ static void findkind(comparison &c, outcome &o) {
     finished(c.one);
     finished(c.two);
     o.kind = kindof(c.one, c.two);
+    o.kindknown = !c.one.gaveup && !c.two.gaveup;
     x = &c.one;
     y = &c.two;
   }
@@ -92,6 +93,7 @@ outcome compare(comparison &c, FILE *out) {
     if (first && c.findkind) {
       // From here each file goes its own way, from the state of the bytes both share.
       c.one = c.two = c.both;
+      c.one.budget = c.two.budget = c.kindbudget;
       c.a.watch = &c.one;
       c.b.watch = &c.two;
       a.fed = a.pos;

@@ -40,6 +40,9 @@ struct comparison {
   labels names;
   const kernels *k = nullptr;
   bool findkind = false;  // find the kind of difference too, reading on with both inputs' normalisers
+  // When not negative, the bytes each input's normaliser may take past where they part;
+  // past them it gives up, and the kind is not known.
+  int64_t kindbudget = -1;
   hashkey key;            // the normalisers' hash key, drawn for each comparison
   shaper both, one, two;  // the normalisers: on the bytes both share, then each input's own
 };
@@ -59,6 +62,7 @@ struct outcome {
   // Found when asked for (findkind): the kind of difference; whether each file holds a
   // CR LF, and whether its last line lacks a line feed.
   kinds kind = kinds::same;
+  bool kindknown = true;  // false when a normaliser gave up past its budget
   bool crlf1 = false, crlf2 = false, open1 = false, open2 = false;
 };
 

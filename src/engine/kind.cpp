@@ -195,6 +195,11 @@ void start(shaper &s, const hashkey &key) {
 }
 
 void feed(shaper &s, const char *p, size_t n) {
+  if (s.budget >= 0 && (s.gaveup || int64_t(n) > s.budget)) {
+    s.gaveup = true;
+    return;
+  }
+  if (s.budget >= 0) s.budget -= int64_t(n);
   const auto *b = reinterpret_cast<const unsigned char *>(p);
   size_t i = 0;
   while (i < n) {

@@ -49,12 +49,14 @@ struct shaper {
   bool crlf = false;       // a CR LF was fed
   bool any = false;        // the input has a byte
   unsigned char last = 0;  // its last byte
+  int64_t budget = -1;     // when not negative, the bytes it may still be fed
+  bool gaveup = false;     // it was fed past its budget, so what it holds says nothing
 };
 
 // Sets s up on a line start under key, which must outlive it.
 void start(shaper &s, const hashkey &key);
 
-// Feeds p[0, n) of the input to s.
+// Feeds p[0, n) of the input to s, unless that takes it past its budget: then it gives up.
 void feed(shaper &s, const char *p, size_t n);
 
 // The input has ended: its last line is given its line feed where it has none.
