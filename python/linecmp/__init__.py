@@ -48,7 +48,19 @@ class Place(NamedTuple):
     byte: int
 
 
-class Kind(str, enum.Enum):
+class _Named(str, enum.Enum):
+    """An enum of str values that prints as its value."""
+
+    # Its value, as a str would print, on every Python version: from 3.11 on, a str enum's
+    # format() gives its name ("Verdict.WRONG_ANSWER") unless told otherwise.
+    def __str__(self) -> str:
+        return str(self.value)
+
+    def __format__(self, format_spec: str) -> str:
+        return format(str(self.value), format_spec)
+
+
+class Kind(_Named):
     """The kind of difference: the first row under which the inputs are equal, each row
     adding its normalisation to those of the rows above it."""
 
@@ -60,12 +72,6 @@ class Kind(str, enum.Enum):
     LETTER_CASE = "letter-case"  #: ASCII letters are folded
     ORDER = "order"  #: the lines (their folded tokens; blank lines left out) in another order
     CONTENT = "content"  #: none of the above
-
-    def __str__(self) -> str:
-        return str(self.value)
-
-    def __format__(self, spec: str) -> str:
-        return format(str(self.value), spec)
 
 
 class Result:
@@ -153,20 +159,12 @@ def assert_same(expected: Input, actual: Input, labels: Tuple[Label, Label] = ("
         raise AssertionError("\n" + result.report + result.locator + f"kind of difference: {result.kind}")
 
 
-class Verdict(str, enum.Enum):
+class Verdict(_Named):
     """A judge's verdict."""
 
     ACCEPTED = "accepted"
     WRONG_ANSWER = "wrong_answer"
     PRESENTATION_ERROR = "presentation_error"
-
-    # Its value, as a str would print, on every Python version: from 3.11 on, a str enum's
-    # format() gives its name ("Verdict.WRONG_ANSWER") unless told otherwise.
-    def __str__(self) -> str:
-        return str(self.value)
-
-    def __format__(self, form: str) -> str:
-        return format(str(self.value), form)
 
 
 class Judgement(NamedTuple):
