@@ -94,14 +94,29 @@ struct row {
   verdict want;
 };
 
-// Each row by the model and by linecmp::judge().
-void check(const std::vector<row> &rows) {
+// A number of rules that compare numbers, in a line of 40 equal floats on each side: the
+// token kernel settles it from the windows where both lines' whitespace falls alike.
+row amid(row r) {
+  std::string floats;
+  for (int i = 0; i < 40; i++) floats += std::to_string(i) + ".5 ";
+  r.answer = floats + r.answer + " " + floats + "\n";
+  r.output = floats + r.output + " " + floats + "\n";
+  return r;
+}
+
+// Each row by the model and by linecmp::judge(); a row of one number against another
+// under rules that compare numbers, also amid().
+void check(const std::vector<row> &given) {
+  std::vector<row> rows = given;
+  for (const row &r : given)
+    if ((r.rules == "validator" || r.rules.rfind("rcmp", 0) == 0) && !r.answer.empty() && !r.output.empty() &&
+        (r.answer + r.output).find_first_of(" \t\n\r\v\f") == std::string::npos)
+      rows.push_back(amid(r));
   for (const row &r : rows) {
     std::string what = describe(r.rules, r.flags, r.answer, r.output);
     rules_model::modelled m = rules_model::model(r.rules, r.flags, r.answer, r.output);
-    if (m.v != r.want || m.unsure)
-      ADD_FAILURE() << what << ": expected " << say(int(r.want)) << ", the model gives " << say(int(m.v))
-                    << (m.unsure ? " (unsure)" : "");
+    if (m.v != r.want || !m.known)
+      ADD_FAILURE() << what << ": expected " << say(int(r.want)) << ", the model gives " << say(int(m.v));
     got g = engine(r.rules, r.flags, r.answer, r.output);
     if (g.v != int(r.want))
       ADD_FAILURE() << what << ": expected " << say(int(r.want)) << ", linecmp::judge() gives " << say(g.v) << ": "
@@ -451,7 +466,7 @@ TEST_F(Rules, MatchTheModel) {
   const char *iterations = std::getenv("RULES_ITERATIONS"), *seed = std::getenv("RULES_SEED");
   if (seed) m.rng.seed(std::stoull(seed));
   std::map<std::string, int> seen;  // the disagreements by rules and verdicts, each shown once, shrunk
-  int judged = 0, unsure = 0;
+  int judged = 0;
   for (int iter = 0, n = iterations ? std::stoi(iterations) : 3000; iter < n; iter++) {
     int kind = int(m.pick(3));
     size_t bytes = iter % 250 == 249 ? (64 << 10) * (1 + m.pick(6)) : m.pick(10) == 0 ? m.pick(4000) : m.pick(120);
@@ -470,7 +485,6 @@ TEST_F(Rules, MatchTheModel) {
       const rules_model::modelled &want = first.first;
       const got &g = first.second;
       judged++;
-      unsure += want.unsure;
       if (!messageok(r.rules, r.flags, g))
         checkmessage(r.rules, r.flags, g,
                      "iteration " + std::to_string(iter) + " " + describe(r.rules, r.flags, answer, output));
@@ -485,11 +499,11 @@ TEST_F(Rules, MatchTheModel) {
       auto last = judge(a, o);
       ADD_FAILURE() << "iteration " << iter << ", shrunk: " << describe(r.rules, r.flags, a, o)
                     << ": linecmp::judge() gives " << say(last.second.v) << ", the model " << say(int(last.first.v))
-                    << (last.first.unsure ? " (unsure)" : "") << "; message: " << last.second.message.substr(0, 200);
+                    << "; message: " << last.second.message.substr(0, 200);
     }
   }
   for (auto &[key, count] : seen) std::printf("%d times %s\n", count, key.c_str());
-  std::printf("%d judged, %d of them unsure\n", judged, unsure);
+  std::printf("%d judged\n", judged);
 }
 
 // A message stays short whatever the input, a token over two 64 KiB reading blocks long

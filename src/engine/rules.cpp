@@ -44,8 +44,8 @@ bool validator(const std::vector<std::string> &flags, rules &r, std::string &why
         why += " takes a number that is not negative, such as " + f + " 1e-6, not \"" + flags[i] + "\"";
         return false;
       }
-      if (absolute) r.abs = v;
-      if (relative) r.rel = v;
+      if (absolute) r.abs = v, r.abstext = flags[i];
+      if (relative) r.rel = v, r.reltext = flags[i];
       both = both || f == "float_tolerance";
     } else {
       why = "unknown flag \"" + f +
@@ -83,6 +83,7 @@ bool makerules(std::string_view name, const std::vector<std::string> &flags, rul
     if (name[0] == 'r') {
       r.num = numbers::reals;
       r.abs = (name == "rcmp4" ? 1e-4 : name == "rcmp6" ? 1e-6 : 1e-9) + 1e-15;
+      r.abstext = std::string("1e-") + name.back();
     }
   } else {
     why = "no such rules: \"" + r.name + "\"; the rules are validator, checker, cms, cms-exact, wcmp, lcmp, ncmp, " +

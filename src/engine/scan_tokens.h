@@ -105,7 +105,7 @@ inline bool closeby(const char *a, size_t la, const char *s, size_t ls, const to
   int64_t places = ps > first ? int64_t(ps - first) : -int64_t(first - ps - 1);
   if (placea != places) return false;
   int64_t k = int64_t(d - first) - (pa > first && pa < d ? 1 : 0);
-  return k <= 15 && (k >= r.krel || placea - k <= r.xabs);
+  return (k <= 15 || r.num != tokenrules::REALS) && (k >= r.krel || placea - k <= r.xabs);
 }
 
 // Whether p[0, n) and q[0, n) hold the same bytes; wide when 16 bytes can be read at each.
@@ -155,7 +155,7 @@ inline bool closemasks(const numbermasks &a, const numbermasks &b, uint64_t ne, 
   if (first >= d || pointa != pointb) return false;
   int64_t place = pointa > first ? int64_t(pointa - first) : -int64_t(first - pointa - 1);
   int64_t k = int64_t(d - first) - (pointa > first && pointa < d ? 1 : 0);
-  return k <= 15 && (k >= r.krel || place - k <= r.xabs);
+  return (k <= 15 || r.num != tokenrules::REALS) && (k >= r.krel || place - k <= r.xabs);
 }
 
 // Whether the token at [s, e) of a window is plainly a number, digits with at most one
