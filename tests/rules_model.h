@@ -27,6 +27,10 @@ modelled model(std::string_view rules, const std::vector<std::string> &flags, st
 
 const char *name(verdict v);
 
+// x + y, x - y or x * y (op), floats of the validator's grammar, exactly: as digits, "e"
+// and the exponent.
+std::string exact(const std::string &x, char op, const std::string &y);
+
 // The longest message a rejection may carry under these rules: a few lines for a token's
 // difference; under byte-for-byte rules, linecmp's whole report with its locator, up to
 // 36 lines that each show 41 bytes of a line, escaped.

@@ -62,10 +62,18 @@ void numeral::add(unsigned char c) {
       return;
     }
     if (s == INT) place++;
-    if (sig.size() < MAXSIG)
+    if (sig.size() < MAXSIG) {
       sig += char(c);
-    else if (c != '0')
+    } else if (c == '0') {
+      tailzeros++;
+    } else {
+      // 10^18 + 9 is prime, and ten times a residue plus a digit stays within 64 bits.
+      constexpr uint64_t PRIME = 1000000000000000009ULL;
+      for (; tailzeros > 0; tailzeros--, tail++) tailhash = tailhash * 10 % PRIME;
+      tailhash = (tailhash * 10 + uint64_t(c - '0')) % PRIME;
+      tail++;
       sticky = true;
+    }
   }
 }
 
@@ -354,6 +362,11 @@ bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const
   // is rejected.
   bool verdict = within(exact(a, false), exact(s, false), abs, rel);
   if (!a.sticky && !s.sticky) return verdict;
+  // Two such numbers of the same digits, as far as the digits kept and the remainder of
+  // the rest tell, are taken as the same value.
+  if (a.sticky && s.sticky && a.neg == s.neg && a.sig == s.sig && a.tail == s.tail && a.tailhash == s.tailhash &&
+      a.place + (a.expneg ? -a.exp : a.exp) == s.place + (s.expneg ? -s.exp : s.exp))
+    return true;
   for (bool ua : {false, true})
     for (bool us : {false, true})
       if (within(exact(a, ua), exact(s, us), abs, rel) != verdict) return false;

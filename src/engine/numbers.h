@@ -29,8 +29,12 @@ struct numeral {
   int64_t digits = 0;      // digits before the exponent
   std::string sig;         // significant digits, leading zeros dropped, at most MAXSIG
   bool sticky = false;     // a digit other than zero past those kept
-  int64_t place = 0;       // the value is 0.sig times ten to the place (before the exponent)
-  int64_t exp = 0;         // the exponent, at most EXPBOUND
+  // The digits past those kept, up to the last that is not zero: how many, and their
+  // value modulo a prime, which tells two such numbers of one value from most others.
+  int64_t tail = 0, tailzeros = 0;
+  uint64_t tailhash = 0;
+  int64_t place = 0;  // the value is 0.sig times ten to the place (before the exponent)
+  int64_t exp = 0;    // the exponent, at most EXPBOUND
   bool expneg = false;
 
   // Reads the next byte of the token.
