@@ -373,13 +373,6 @@ bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const
   return verdict;
 }
 
-bool nearby(double a, double s, double eps) {
-  if (std::fabs(s - a) <= eps) return true;
-  double lo = a * (1 - eps), hi = a * (1 + eps);
-  if (lo > hi) std::swap(lo, hi);
-  return lo <= s && s <= hi;
-}
-
 bool sameinteger(const numeral &a, const numeral &s) { return a.neg == s.neg && a.sig == s.sig; }
 
 std::string offby(const numeral &a, const numeral &s, const tolerance &abs, const tolerance &rel) {

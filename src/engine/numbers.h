@@ -74,10 +74,6 @@ tolerance toleranceof(const std::string &text);
 // between two decimals; it is within when both are (see numbers.cpp).
 bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const tolerance &rel);
 
-// Whether s is within testlib's tolerance eps of a: |s - a| <= eps, or s lies between
-// a * (1 - eps) and a * (1 + eps).
-bool nearby(double a, double s, double eps);
-
 // Whether the two tokens read, which are integers, are the same integer.
 bool sameinteger(const numeral &a, const numeral &s);
 

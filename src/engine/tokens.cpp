@@ -475,6 +475,19 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
                                        : tokenrules::REALS;
   // Places past these never meet a token the kernel reads, of at most 64 bytes.
   constexpr int64_t FAR = 1000;
+  // A tolerance of at most 19 significant digits, as the kernel compares short numbers by.
+  auto scaled = [](const tolerance &v) {
+    tokenrules::scaled x;
+    const decimal &d = v.v;
+    if (!v.given || v.infinite || d.digits.size() > 19 || d.low < -FAR || d.low > FAR) return x;
+    x.given = true;
+    for (char c : d.digits) x.m = x.m * 10 + uint64_t(c - '0');
+    x.e = int32_t(d.low);
+    return x;
+  };
+  t.abs = scaled(tol.abs);
+  t.rel = scaled(tol.rel);
+  t.eps = r.abs;
   if (r.num == numbers::reals) {
     long double bound = 1.25L, eps = r.abs * (1 - 1e-6L);
     int32_t x = 0;
