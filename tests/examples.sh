@@ -2,7 +2,8 @@
 # Runs the examples that README.md and linecmp-validator.1 give for putting the validator
 # in a judge, each in an empty folder, and checks what each leaves as a judge would take
 # it: every validator folder it makes (output_validator/, output_validators/NAME/, or the
-# files of a zip) builds and runs, and judges a sample right. An example that shows what
+# files of a zip) builds and runs, and judges a sample right; every test group's flags
+# (test_group.yaml) are strings that reach the samples and that the validator takes. An example that shows what
 # its commands print must print just that.
 #
 #   examples.sh BUILD_DIR    (the static build, which the examples copy from build-static/)
@@ -76,13 +77,37 @@ for script in "$tmp"/examples/*.sh; do
     judge "$dir" package
     folders=$((folders + 1))
   done < <(find . -type d \( -name output_validator -o -path '*/output_validators/*' \) -printf '%P\0')
+  # Flags in a test group's YAML, read as BAPCtools reads them: each must be a string
+  # (it skips them all otherwise), they must reach the samples, and the validator must
+  # take them.
+  while IFS= read -r -d '' yaml; do
+    case $yaml in */data/test_group.yaml | */data/sample/test_group.yaml) ;; *) fail "$yaml: the samples do not get its flags" ;; esac
+    args=$(python3 -c '
+import re, sys, yaml
+# YAML 1.2, which BAPCtools reads, takes more plain scalars for numbers than PyYAML does
+# (1e-6 among them): a flag that it would read as a number, a boolean or null is unquoted.
+core = r"[-+]?(\.[0-9]+|[0-9]+(\.[0-9]*)?)([eE][-+]?[0-9]+)?|0x[0-9a-fA-F]+|0o[0-7]+|[-+]?\.(inf|Inf|INF)|\.(nan|NaN|NAN)|true|True|TRUE|false|False|FALSE|null|Null|NULL|~"
+doc = yaml.compose(open(sys.argv[1]))
+args = [v for k, v in (doc.value if doc else []) if k.value == "output_validator_args"]
+items = args[0].value if args else []
+bad = [i.value for i in items if not isinstance(i, yaml.ScalarNode) or (i.style is None and re.fullmatch(core, i.value))]
+if bad: sys.exit("flags that YAML reads as other than strings: %r" % bad)
+print("\n".join(i.value for i in items))' "$yaml" 2>&1) || fail "$yaml: $args"
+    mapfile -t flags <<<"$args"
+    rm -rf "$tmp/feedback" && mkdir "$tmp/feedback"
+    printf '1\n4\n9\n' >"$tmp/answer"
+    status=0
+    "$build/linecmp-validator" /dev/null "$tmp/answer" "$tmp/feedback" "${flags[@]}" <"$tmp/answer" || status=$?
+    [ $status == 42 ] || fail "$yaml: the validator exits $status with its flags: $(cat "$tmp/feedback/judgemessage.txt")"
+    folders=$((folders + 1))
+  done < <(find . -name test_group.yaml -printf '%P\0')
   while IFS= read -r -d '' zip; do
     mkdir "$zip.files" && unzip -q "$zip" -d "$zip.files"
     judge "$zip.files" zip
     folders=$((folders + 1))
   done < <(find . -name '*.zip' -printf '%P\0')
-  # One that shows no output is there to make a validator.
+  # One that shows no output is there to make a validator or its flags.
   [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || fail "it makes no validator folder"
-  echo "$where: runs; validator folders that judge a sample right: $folders"
+  echo "$where: runs; validator folders and flags that judge a sample right: $folders"
 done
 echo "every example of README.md and linecmp-validator.1 works"

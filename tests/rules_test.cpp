@@ -78,9 +78,16 @@ std::string describe(const std::string &rules, const strings &flags, const std::
   return d + "}, " + literal(answer) + ", " + literal(output) + "}";
 }
 
-// A message is for a jury to read: there is one for a rejection, and it stays short.
+// A message is for a jury to read: there is one for a rejection, and it stays short. A
+// judge error's reason is one line, which a NUL in a flag does not cut short: what
+// follows the NUL shows too.
 bool messageok(const std::string &rules, const strings &flags, const got &g) {
-  return (g.v == int(A) || !g.message.empty()) && g.message.size() < rules_model::longest_message(rules, flags);
+  bool whole =
+      g.v != int(J) || std::none_of(g.message.begin(), g.message.end(), [](char c) { return c >= 0 && c < 32; });
+  for (const std::string &f : flags)
+    if (g.v == int(J) && f.find('\0') != f.npos) whole = whole && g.message.find(f.substr(f.rfind('\0') + 1)) != f.npos;
+  return whole && (g.v == int(A) || !g.message.empty()) &&
+         g.message.size() < rules_model::longest_message(rules, flags);
 }
 
 void checkmessage(const std::string &rules, const strings &flags, const got &g, const std::string &what) {
@@ -152,6 +159,8 @@ bool unescape(const std::string &s, std::string &out) {
   out.clear();
   for (size_t i = 0; i < s.size(); i++) {
     size_t k = i + 1 < s.size() ? from.find(s[i + 1]) : from.npos, star = s.find('*', i);
+    size_t close = star == s.npos ? s.npos : s.find('}', star);
+    std::string piece;
     if (s[i] < 32 || s[i] > 126) return false;
     if (s[i] != '\\')
       out += s[i];
@@ -160,10 +169,10 @@ bool unescape(const std::string &s, std::string &out) {
     else if (s.compare(i, 2, "\\x") == 0 && i + 3 < s.size() && std::isxdigit((unsigned char)s[i + 2]) &&
              std::isxdigit((unsigned char)s[i + 3]))
       out += char(std::stoi(s.substr(i + 2, 2), nullptr, 16)), i += 3;
-    else if (s.compare(i, 2, "\\{") == 0 && star != s.npos && star > i + 2 && star < i + 9 && star + 2 < s.size() &&
-             s.find_first_not_of("0123456789", i + 2) == star && std::isprint((unsigned char)s[star + 1]) &&
-             s[star + 2] == '}')
-      out.append(std::stoul(s.substr(i + 2, star - i - 2)), s[star + 1]), i = star + 2;
+    else if (s.compare(i, 2, "\\{") == 0 && star != s.npos && star > i + 2 && star < i + 9 && close != s.npos &&
+             close > star + 1 && s.find_first_not_of("0123456789", i + 2) == star &&
+             unescape(s.substr(star + 1, close - star - 1), piece))
+      for (size_t n = std::stoul(s.substr(i + 2, star - i - 2)), j = (i = close, 0); j < n; j++) out += piece;
     else
       return false;
   }

@@ -6,6 +6,24 @@ namespace linecmp::engine {
 
 namespace {
 
+// A flag or a name as a reason quotes it: bytes outside printable ASCII as a backslash and two hex
+// digits, so a NUL (which a caller of the library may pass) neither ends the reason
+// early nor a line feed splits it.
+std::string printable(const std::string &flag) {
+  static const char hex[] = "0123456789abcdef";
+  std::string res;
+  for (unsigned char c : flag) {
+    if (c >= 32 && c < 127) {
+      res += char(c);
+    } else {
+      res += '\\';
+      res += hex[c >> 4];
+      res += hex[c & 15];
+    }
+  }
+  return res;
+}
+
 // Reads a tolerance's value: a float in the format's own form, not negative. False when
 // there is none.
 bool tolerance(const std::string &text, double &v) {
@@ -13,13 +31,17 @@ bool tolerance(const std::string &text, double &v) {
   for (unsigned char c : text) n.add(c);
   if (text.empty() || !n.isfloat()) return false;
   v = n.value();
-  return v >= 0;  // one past what doubles hold reads as infinite, which takes any number
+  // not negative by its digits: -1e-400 reads as the double -0 (one past what doubles
+  // hold reads as infinite, which takes any number)
+  return !n.neg || n.sig.empty();
 }
 
 // The validator's rules from its flags: tokens, any whitespace and any case by default.
+// A flag given again takes its last value, as the judges take a problem's flags followed
+// by a group's: float_tolerance sets both tolerances, and a later absolute or relative
+// one sets its own again.
 bool validator(const std::vector<std::string> &flags, rules &r, std::string &why) {
-  r.fold = true;
-  bool sensitive = false, spaced = false, both = false;
+  bool sensitive = false, spaced = false;
   for (size_t i = 0; i < flags.size(); i++) {
     const std::string &f = flags[i];
     if (f == "case_sensitive") {
@@ -27,28 +49,19 @@ bool validator(const std::vector<std::string> &flags, rules &r, std::string &why
     } else if (f == "space_change_sensitive") {
       spaced = true;
     } else if (f == "float_tolerance" || f == "float_absolute_tolerance" || f == "float_relative_tolerance") {
-      bool absolute = f != "float_relative_tolerance", relative = f != "float_absolute_tolerance";
-      if ((absolute && r.abs >= 0) || (relative && r.rel >= 0)) {
-        why = f == "float_tolerance" || both ? "float_tolerance cannot stand beside another tolerance"
-                                             : f + " is given twice";
-        return false;
-      }
       double v = 0;
       if (i + 1 >= flags.size()) {
-        why = f;
-        why += " has no value: it takes a number, such as " + f + " 1e-6";
+        why = f + " has no value: it takes a number, such as " + f + " 1e-6";
         return false;
       }
       if (!tolerance(flags[++i], v)) {
-        why = f;
-        why += " takes a number that is not negative, such as " + f + " 1e-6, not \"" + flags[i] + "\"";
+        why = f + " takes a number that is not negative, such as " + f + " 1e-6, not \"" + printable(flags[i]) + "\"";
         return false;
       }
-      if (absolute) r.abs = v, r.abstext = flags[i];
-      if (relative) r.rel = v, r.reltext = flags[i];
-      both = both || f == "float_tolerance";
+      if (f != "float_relative_tolerance") r.abs = v, r.abstext = flags[i];
+      if (f != "float_absolute_tolerance") r.rel = v, r.reltext = flags[i];
     } else {
-      why = "unknown flag \"" + f +
+      why = "unknown flag \"" + printable(f) +
             "\": the flags are case_sensitive, space_change_sensitive, float_tolerance, "
             "float_absolute_tolerance and float_relative_tolerance";
       return false;
@@ -68,7 +81,7 @@ bool makerules(std::string_view name, const std::vector<std::string> &flags, rul
   r.name = std::string(name);
   if (name == "validator") return validator(flags, r, why);
   if (!flags.empty()) {
-    why = "linecmp-" + r.name + " takes no flags";
+    why = "linecmp-" + printable(r.name) + " takes no flags";
     return false;
   }
   if (name == "checker" || name == "cms-exact") {
@@ -86,8 +99,8 @@ bool makerules(std::string_view name, const std::vector<std::string> &flags, rul
       r.abstext = std::string("1e-") + name.back();
     }
   } else {
-    why = "no such rules: \"" + r.name + "\"; the rules are validator, checker, cms, cms-exact, wcmp, lcmp, ncmp, " +
-          "rcmp4, rcmp6 and rcmp9";
+    why = "no such rules: \"" + printable(r.name) +
+          "\"; the rules are validator, checker, cms, cms-exact, wcmp, lcmp, ncmp, " + "rcmp4, rcmp6 and rcmp9";
     return false;
   }
   return true;

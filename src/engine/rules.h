@@ -43,9 +43,9 @@ struct rules {
 
 // The rules of the judge program named name ("validator", "checker", "cms",
 // "cms-exact", "wcmp", "lcmp", "ncmp", "rcmp4", "rcmp6", "rcmp9"), with the flags the
-// validator takes (others take none). False, with the reason in why, for an unknown
-// name, a flag that is not one, a tolerance repeated, without a value or with one that
-// is not a number, or float_tolerance beside another tolerance.
+// validator takes (others take none). A tolerance given again takes its last value.
+// False, with the reason in why, for an unknown name, a flag that is not one, or a
+// tolerance without a value or with one that is not a number.
 bool makerules(std::string_view name, const std::vector<std::string> &flags, rules &r, std::string &why);
 
 }  // namespace linecmp::engine

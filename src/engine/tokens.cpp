@@ -43,7 +43,17 @@ constexpr size_t SHOWN = NEAR + 1;
 struct spot {
   int64_t line = 1, col = 0;
   std::string near, rest;
+  // Whether the line so far, and the line before it, hold nothing but carriage returns:
+  // empty lines as testlib's lcmp reads them, which drops an empty last answer line.
+  bool bare = true, barebefore = false;
 };
+
+// Whether p[0, n) holds nothing but carriage returns.
+bool bare(const char *p, size_t n) {
+  size_t i = 0;
+  while (i < n && p[i] == '\r') i++;
+  return i == n;
+}
 
 // A file as read for judging: its reader, the class of each byte, and where it stands.
 struct reader {
@@ -67,11 +77,18 @@ struct reader {
     if (lf) {
       at.line += int64_t(lines);
       const char *last = static_cast<const char *>(lf) + 1;
+      // The line that the last line feed ends: carriage returns back to a line feed, or
+      // back to where this span starts, on a line that was bare so far.
+      const char *q = last - 1;
+      while (q > p && q[-1] == '\r') q--;
+      at.barebefore = q > p ? q[-1] == '\n' : at.bare;
       at.col = p + n - last;
       at.near.assign(last + (size_t(at.col) > NEAR ? size_t(at.col) - NEAR : 0), std::min(size_t(at.col), NEAR));
+      at.bare = engine::bare(last, size_t(at.col));
     } else {
       at.col += int64_t(n);
       keeplast(at.near, p, n);
+      at.bare = at.bare && engine::bare(p, n);
     }
     f.pos += n;
   }
@@ -124,9 +141,14 @@ gap space(reader &r) {
   g.at = r.place();
   while (size_t n = r.run(false)) {
     const char *p = r.here();
+    // r.at.line moves on with each span taken, so a line is counted from it afresh.
+    int64_t line = r.at.line;
     for (size_t i = 0; i < n; i++) {
-      if (p[i] == '\n') g.lfs++;
-      if (p[i] == '\v' || p[i] == '\f') g.odd = r.at.line + g.lfs;
+      if (p[i] == '\n') {
+        g.lfs++;
+        line++;
+      }
+      if (p[i] == '\v' || p[i] == '\f') g.odd = line;
     }
     r.skip(n);
   }
@@ -352,8 +374,11 @@ judgement checkrest(reader &a, const rules &r, const judgement &j) {
 judgement ending(const rules &r, reader &a, reader &b, const gap &gb, const token &ta, const token &tb, int64_t pairs) {
   bool outputleft = ta.none;  // the answer has ended; the output goes on with tb
   if (r.space == spacing::lcmp && ta.none) {
-    // The answer's lines: its line feeds, and the text after the last one, if any.
+    // The answer's lines: its line feeds, and the text after the last one, if any; but
+    // testlib stops before an empty last line that a line feed ends, so the output's
+    // from there on are extra.
     int64_t lines = a.at.line - 1 + (a.at.col > 0 ? 1 : 0);
+    if (lines > 0 && a.at.col == 0 && a.at.barebefore) lines--;
     if (!tb.none && tb.at.line <= lines)
       return verdictof(DIFFERS,
                        "the output's line " + std::to_string(tb.at.line) + " goes on with " + named(tb) +
