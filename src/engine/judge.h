@@ -37,6 +37,11 @@ struct judgement {
   // The reason and the place, in one line, for a judge that shows the admins no more.
   std::string brief;
   outcome where;  // exact rules: where the files first differ, when they do
+  // Pairs of tokens of at most 64 bytes, each with 64 more bytes of its block after it,
+  // that the streaming token reader read and found alike: the token kernel's to take, so
+  // none but those it cannot settle exactly (numbers of over 19 digits, or of scales
+  // over 38 places apart) and lcmp's lines with a carriage return.
+  int64_t streamed = 0;
 };
 
 // Judges the output of j against its answer by r, once both are open.

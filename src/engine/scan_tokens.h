@@ -253,7 +253,8 @@ inline shortnum readshort(const char *p, size_t n) {
     i += p[i] == '-' || p[i] == '+';
     size_t from = i;
     int x = 0;
-    for (; i < n && unsigned(static_cast<unsigned char>(p[i])) - '0' <= 9; i++) x = x * 10 + (p[i] - '0');
+    for (; i < n && unsigned(static_cast<unsigned char>(p[i])) - '0' <= 9; i++)
+      if (i - from < 9) x = x * 10 + (p[i] - '0');
     if (i != n || i == from || i - from > 9) return shortnum();
     e += neg ? -x : x;
   }

@@ -35,6 +35,9 @@ classes classify(const rules &r) {
   return c;
 }
 
+// The longest token the token kernel reads whole.
+constexpr size_t SHORT = 64;
+
 // Bytes of a token's start kept to show it: the display form shows fewer characters.
 constexpr size_t SHOWN = NEAR + 1;
 
@@ -543,7 +546,7 @@ judgement judgetokens(comparison &c, const rules &r) {
   bool skippable = r.num == numbers::none || r.num == numbers::floats;
   tolerances tol = tolerancesof(r);
   tokenrules kr = kernelrules(r, tol);
-  int64_t pairs = 0;
+  int64_t pairs = 0, streamed = 0;
   judgement j;
   for (;;) {
     if (skippable) skipsame(a, b);
@@ -571,6 +574,8 @@ judgement judgetokens(comparison &c, const rules &r) {
       j = verdictof(DIFFERS, apart(r, ga, gb), ga.at, gb.at);
       break;
     }
+    // Whether the kernel saw both tokens whole, had they been short.
+    bool seen = a.more() && b.more() && a.left() > SHORT + 64 && b.left() > SHORT + 64;
     bool same = pair(a, b, ta, tb, r.fold, numbers);
     if (ended) {
       // Both ending together is the same, but for lcmp's lines past the answer's.
@@ -578,12 +583,14 @@ judgement judgetokens(comparison &c, const rules &r) {
       break;
     }
     j = decide(r, tol, ta, tb, same);
+    if (j.v == SAME && seen && ta.length <= int64_t(SHORT) && tb.length <= int64_t(SHORT)) streamed++;
     if (j.v != SAME) {
       if (j.v != FAILED && (r.num == numbers::integers || r.num == numbers::reals)) j = checkrest(a, r, j);
       break;
     }
     pairs++;
   }
+  j.streamed = streamed;
   // What was read before a read error decides nothing.
   if (c.a.bad || c.b.bad) {
     j = judgement();
