@@ -204,8 +204,9 @@ constexpr int64_t KEPT = 50;
 // their own sum stands in as a unit of its sign just below them, so that exponents up to
 // EXPBOUND apart never widen the sum past a few times MAXSIG digits.
 sum total(std::vector<std::pair<const decimal *, bool>> terms) {
-  terms.erase(std::remove_if(terms.begin(), terms.end(), [](auto &t) { return t.first->digits.empty(); }), terms.end());
-  std::sort(terms.begin(), terms.end(), [](auto &x, auto &y) { return top(*x.first) > top(*y.first); });
+  terms.erase(std::remove_if(terms.begin(), terms.end(), [](const auto &t) { return t.first->digits.empty(); }),
+              terms.end());
+  std::sort(terms.begin(), terms.end(), [](const auto &x, const auto &y) { return top(*x.first) > top(*y.first); });
   sum s;
   for (size_t i = 0; i < terms.size(); i++) {
     int64_t floor = std::min(s.low, s.top() - KEPT);
@@ -265,15 +266,13 @@ bool within(const decimal &a, const decimal &s, const tolerance &abs, const tole
 // zero; point gets P such that the quotient is 0.digits times ten to the P.
 std::string quotient(const std::string &n, const std::string &d, size_t want, int64_t &point) {
   std::string q;
-  std::vector<uint8_t> r;  // the remainder, most significant first
-  auto below = [&] {       // r < d
-    size_t lead = 0;
-    while (lead < r.size() && r[lead] == 0) lead++;
-    size_t len = r.size() - lead;
-    if (len != d.size()) return len < d.size();
-    for (size_t i = 0; i < len; i++)
-      if (r[lead + i] != d[i] - '0') return r[lead + i] < d[i] - '0';
-    return false;
+  std::vector<uint8_t> r, by(d.size());  // the remainder and d, most significant first
+  std::transform(d.begin(), d.end(), by.begin(), [](char c) { return uint8_t(c - '0'); });
+  auto below = [&] {  // r < d
+    auto lead = std::find_if(r.begin(), r.end(), [](uint8_t x) { return x != 0; });
+    size_t len = size_t(r.end() - lead);
+    if (len != by.size()) return len < by.size();
+    return std::lexicographical_compare(lead, r.end(), by.begin(), by.end());
   };
   for (size_t i = 0; q.size() < want; i++) {
     r.push_back(uint8_t(i < n.size() ? n[i] - '0' : 0));
@@ -333,8 +332,8 @@ decimal cut(const std::string &digits, int64_t point, size_t k) {
 std::string error(const std::string &digits, int64_t point, const tolerance &t) {
   size_t k = 3;
   while (k < 40 && t.given && !t.infinite && k < digits.size()) {
-    decimal shown = cut(digits, point, k);
-    if (signof({{&shown, false}, {&t.v, true}}) > 0) break;
+    decimal part = cut(digits, point, k);
+    if (signof({{&part, false}, {&t.v, true}}) > 0) break;
     k++;
   }
   return print(digits, point, k, false);
@@ -367,10 +366,10 @@ bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const
   if (a.sticky && s.sticky && a.neg == s.neg && a.sig == s.sig && a.tail == s.tail && a.tailhash == s.tailhash &&
       a.place + (a.expneg ? -a.exp : a.exp) == s.place + (s.expneg ? -s.exp : s.exp))
     return true;
-  for (bool ua : {false, true})
-    for (bool us : {false, true})
-      if (within(exact(a, ua), exact(s, us), abs, rel) != verdict) return false;
-  return verdict;
+  bool alike = within(exact(a, false), exact(s, true), abs, rel) == verdict &&
+               within(exact(a, true), exact(s, false), abs, rel) == verdict &&
+               within(exact(a, true), exact(s, true), abs, rel) == verdict;
+  return alike && verdict;
 }
 
 bool sameinteger(const numeral &a, const numeral &s) { return a.neg == s.neg && a.sig == s.sig; }
