@@ -210,18 +210,20 @@ def judge_floats():
     os.mkdir("fb")
 
 
-def floats_file(fmt, count, seed=31):
-    """count random floats in fmt, one a line, as a list of lines (the same for one seed)."""
+def floats_file(fmt, count, seed=31, least=-5):
+    """count random floats in fmt, one a line, as a list of lines (the same for one seed):
+    below 1000 in size, times ten to the least to 5."""
     rng = random.Random(seed)
-    pool = [(fmt % (rng.uniform(-1000, 1000) * 10 ** rng.randint(-5, 5))).encode() for _ in range(1 << 16)]
+    pool = [(fmt % (rng.choice((-1, 1)) * rng.uniform(1, 1000) * 10 ** rng.randint(least, 5))).encode()
+            for _ in range(1 << 16)]
     return [pool[i] for i in rng.choices(range(len(pool)), k=count)]
 
 
 def last_digit_off(line):
-    """line, a float, with its last digit before any exponent moved on by one, no carry."""
+    """line, a float, with its last digit before any exponent moved by one unit (9 down to 8)."""
     end = line.find(b"e") if b"e" in line else len(line)
     k = end - 1
-    return line[:k] + bytes([48 + (line[k] - 47) % 10]) + line[k + 1:]
+    return line[:k] + bytes([line[k] - 1 if line[k] == 57 else line[k] + 1]) + line[k + 1:]
 
 
 def judge_sci():
@@ -233,8 +235,9 @@ def judge_sci():
 
 
 def judge_fixed():
-    """The same floats as %.6f; the output's each off in its last digit."""
-    a = floats_file("%.6f", 4 << 20)
+    """Such floats of 1 or more in size as %.6f; the output's each off in its last digit, a
+    millionth, which their relative tolerance takes in double arithmetic too."""
+    a = floats_file("%.6f", 4 << 20, least=0)
     write("a", [b"\n".join(a) + b"\n"])
     write("b", [b"\n".join(last_digit_off(x) for x in a) + b"\n"])
     os.mkdir("fb")
