@@ -253,7 +253,7 @@ decimal magnitude(decimal x) {
 }
 
 // Whether s is within the tolerances of a, both exact.
-bool within(const decimal &a, const decimal &s, const tolerance &abs, const tolerance &rel) {
+bool within(const decimal &a, const decimal &s, const margin &abs, const margin &rel) {
   int c = signof({{&s, false}, {&a, true}});
   if (c == 0) return true;
   // |s - a| - bound, from s - a given its sign
@@ -329,7 +329,7 @@ decimal cut(const std::string &digits, int64_t point, size_t k) {
 
 // An error as a message shows it: to the fewest significant digits from 3 to 40 at which,
 // rounded toward zero, it still shows above the tolerance.
-std::string error(const std::string &digits, int64_t point, const tolerance &t) {
+std::string error(const std::string &digits, int64_t point, const margin &t) {
   size_t k = 3;
   while (k < 40 && t.given && !t.infinite && k < digits.size()) {
     decimal part = cut(digits, point, k);
@@ -341,10 +341,10 @@ std::string error(const std::string &digits, int64_t point, const tolerance &t) 
 
 }  // namespace
 
-tolerance toleranceof(const std::string &text) {
+margin toleranceof(const std::string &text) {
   numeral n;
   for (unsigned char c : text) n.add(c);
-  tolerance t;
+  margin t;
   t.given = true;
   if (n.huge && !n.expneg && !n.sig.empty())
     t.infinite = true;
@@ -353,7 +353,7 @@ tolerance toleranceof(const std::string &text) {
   return t;
 }
 
-bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const tolerance &rel) {
+bool exactwithin(const numeral &a, const numeral &s, const margin &abs, const margin &rel) {
   // A number past MAXSIG digits lies strictly between the decimals below and above it.
   // Where both agree for every pairing, so does every value between them, the tolerated
   // values of s being an interval for each a. Where they part, a value lies within a unit
@@ -374,7 +374,7 @@ bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const
 
 bool sameinteger(const numeral &a, const numeral &s) { return a.neg == s.neg && a.sig == s.sig; }
 
-std::string offby(const numeral &a, const numeral &s, const tolerance &abs, const tolerance &rel) {
+std::string offby(const numeral &a, const numeral &s, const margin &abs, const margin &rel) {
   decimal x = exact(a, false), y = exact(s, false);
   sum d = total({{&y, false}, {&x, true}});
   if (d.d.empty()) return "off by 0";
@@ -390,7 +390,7 @@ std::string offby(const numeral &a, const numeral &s, const tolerance &abs, cons
   return text + error(q, qpoint, rel) + ")";
 }
 
-std::string shown(const tolerance &t) {
+std::string shown(const margin &t) {
   if (t.infinite) return "infinite";
   if (t.v.digits.empty()) return "0";
   return print(t.v.digits, top(t.v) + 1, std::max<size_t>(t.v.digits.size(), 6), false);

@@ -61,18 +61,18 @@ struct decimal {
 
 // A tolerance as its flag spells it: given or not, its exact value, and infinite when its
 // exponent passes EXPBOUND upwards (one past it downwards is zero).
-struct tolerance {
+struct margin {
   bool given = false, infinite = false;
   decimal v;
 };
 
 // The tolerance that text, a float not negative, spells.
-tolerance toleranceof(const std::string &text);
+margin toleranceof(const std::string &text);
 
 // Whether s is within the tolerances of a on their exact values: |s - a| <= abs or
 // |s - a| <= rel |a|, for each that is given. A number with digits past MAXSIG lies
 // between two decimals; it is within when both are (see numbers.cpp).
-bool exactwithin(const numeral &a, const numeral &s, const tolerance &abs, const tolerance &rel);
+bool exactwithin(const numeral &a, const numeral &s, const margin &abs, const margin &rel);
 
 // Whether the two tokens read, which are integers, are the same integer.
 bool sameinteger(const numeral &a, const numeral &s);
@@ -80,10 +80,10 @@ bool sameinteger(const numeral &a, const numeral &s);
 // How far s is from a, as a rejection tells it: "off by D (relative: R)", each rounded
 // toward zero to the fewest significant digits, from 3 to 40, at which it still shows
 // above its tolerance (when given).
-std::string offby(const numeral &a, const numeral &s, const tolerance &abs, const tolerance &rel);
+std::string offby(const numeral &a, const numeral &s, const margin &abs, const margin &rel);
 
 // A tolerance as a message shows it: all its digits.
-std::string shown(const tolerance &t);
+std::string shown(const margin &t);
 
 }  // namespace linecmp::engine
 

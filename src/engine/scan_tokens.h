@@ -283,18 +283,16 @@ inline bool tens(wide128 v, int64_t k, wide128 &out) {
   return true;
 }
 
-// Whether |s - a| <= t.m 10^t.e (or t.m |a| 10^t.e when relative), exactly; sure is false
+// Whether |s - a| <= t.m 10^t.e (or t.m |a| 10^t.e when relative), exactly; false too
 // when the values lie too far apart in scale to compare in 128 bits.
-inline bool shortwithin(const shortnum &a, const shortnum &s, const tokenrules::scaled &t, bool relative, bool &sure) {
+inline bool shortwithin(const shortnum &a, const shortnum &s, const tokenrules::scaled &t, bool relative) {
   wide128 bound = wide128(t.m) * (relative ? a.m : 1);
   int64_t be = int64_t(t.e) + (relative ? a.e : 0);
   // A zero takes no part in the scale.
   int64_t lo = std::min({a.m ? int64_t(a.e) : INT64_MAX, s.m ? int64_t(s.e) : INT64_MAX, bound ? be : INT64_MAX});
   wide128 x = 0, y = 0, b = 0;
-  if ((a.m && !tens(a.m, a.e - lo, x)) || (s.m && !tens(s.m, s.e - lo, y)) || (bound && !tens(bound, be - lo, b))) {
-    sure = false;
+  if ((a.m && !tens(a.m, a.e - lo, x)) || (s.m && !tens(s.m, s.e - lo, y)) || (bound && !tens(bound, be - lo, b)))
     return false;
-  }
   wide128 d = a.neg == s.neg || !a.m || !s.m ? (x > y ? x - y : y - x) : x + y;
   return d <= b;
 }
@@ -302,29 +300,20 @@ inline bool shortwithin(const shortnum &a, const shortnum &s, const tokenrules::
 
 // Whether the numbers a and s, read whole, are within r's tolerance: exactly for FLOATS,
 // as testlib's doubles for REALS (where both values are ones a double holds exactly
-// enough: at most 2^53 times a power of ten of at most 22, read correctly rounded).
-// sure is false when this cannot tell.
-inline bool wholewithin(const shortnum &a, const shortnum &s, const tokenrules &r, bool &sure) {
-  sure = true;
+// enough: at most 2^53 times a power of ten of at most 22, read correctly rounded). False
+// too when it cannot tell, which leaves the pair to the streaming reader.
+inline bool wholewithin(const shortnum &a, const shortnum &s, const tokenrules &r) {
   if (r.num == tokenrules::REALS) {
     static const double pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (a.m > (1ULL << 53) || s.m > (1ULL << 53) || a.e < -22 || a.e > 22 || s.e < -22 || s.e > 22) {
-      sure = false;
-      return false;
-    }
+    if (a.m > (1ULL << 53) || s.m > (1ULL << 53) || a.e < -22 || a.e > 22 || s.e < -22 || s.e > 22) return false;
     double x = a.e < 0 ? double(a.m) / pow10[-a.e] : double(a.m) * pow10[a.e];
     double y = s.e < 0 ? double(s.m) / pow10[-s.e] : double(s.m) * pow10[s.e];
     return nearby(a.neg ? -x : x, s.neg ? -y : y, r.eps);
   }
 #if defined(__SIZEOF_INT128__)
-  bool sa = true, sr = true;
-  if (r.abs.given && shortwithin(a, s, r.abs, false, sa)) return true;
-  if (r.rel.given && shortwithin(a, s, r.rel, true, sr)) return true;
-  sure = sa && sr && (r.abs.given || r.xabs == INT32_MIN) && (r.rel.given || r.krel == INT32_MAX);
-  return false;
+  return (r.abs.given && shortwithin(a, s, r.abs, false)) || (r.rel.given && shortwithin(a, s, r.rel, true));
 #else
-  sure = false;
   return false;
 #endif
 }
@@ -350,8 +339,7 @@ inline bool alike(const char *a, size_t la, const char *s, size_t ls, const toke
   if (!x.ok || la > 64 || ls > 64) return false;
   if (same) return true;
   shortnum y = readshort(s, ls);
-  bool sure = false;
-  return y.ok && wholewithin(x, y, r, sure);
+  return y.ok && wholewithin(x, y, r);
 }
 
 // Whether two runs of whitespace, p[0, n) and q[0, m), let the tokens around them pass.

@@ -290,7 +290,7 @@ std::string named(const token &t) {
 // The tolerances of a comparison, exact as their flags spell them; testlib's eps stands
 // for both.
 struct tolerances {
-  tolerance abs, rel;
+  margin abs, rel;
 };
 
 tolerances tolerancesof(const rules &r) {
@@ -504,7 +504,7 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
   // Places past these never meet a token the kernel reads, of at most 64 bytes.
   constexpr int64_t FAR = 1000;
   // A tolerance of at most 19 significant digits, as the kernel compares short numbers by.
-  auto scaled = [](const tolerance &v) {
+  auto scaled = [](const margin &v) {
     tokenrules::scaled x;
     const decimal &d = v.v;
     if (!v.given || v.infinite || d.digits.size() > 19 || d.low < -FAR || d.low > FAR) return x;
@@ -528,7 +528,7 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
     return t;
   }
   // place of a tolerance's first digit, within FAR
-  auto first = [&](const tolerance &v) {
+  auto first = [&](const margin &v) {
     return v.infinite ? FAR : std::max(-FAR, std::min(FAR, v.v.low + int64_t(v.v.digits.size()) - 1));
   };
   if (tol.abs.given && (tol.abs.infinite || !tol.abs.v.digits.empty())) t.xabs = int32_t(first(tol.abs));
