@@ -4,7 +4,7 @@
 # under /tmp; prints each mutant that survives and the kill rate. Not run by CI: each
 # mutant rebuilds the engine, about a minute and a half on two busy cores.
 #
-#   tests/mutate.sh [COUNT [CTEST_REGEX]]
+#   bench/mutate.sh [COUNT [CTEST_REGEX]]
 #
 # COUNT: how many operator mutants to try after the three named ones (default 20, picked
 # evenly across all); CTEST_REGEX: the tests to run (default all).
