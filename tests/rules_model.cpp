@@ -126,7 +126,8 @@ dec parse(std::string_view t) {
 
 // The magnitude of x as a whole number of units of ten to the e, e <= x.e.
 std::vector<int> at(const dec &x, long long e) {
-  std::vector<int> m(size_t(x.e - e), 0);
+  if (!x.m.empty() && x.e - e > 1000000) throw unknown{};
+  std::vector<int> m(x.m.empty() ? 0 : size_t(x.e - e), 0);
   m.insert(m.end(), x.m.begin(), x.m.end());
   return m;
 }
@@ -159,21 +160,26 @@ std::vector<int> times(const std::vector<int> &a, const std::vector<int> &b) {
   return m;
 }
 
-// |s - a| <= t.m 10^t.e, or <= t |a| when relative, all exact.
+// a + b, exactly.
+dec plus(const dec &a, const dec &b) {
+  dec r;
+  r.e = std::min(a.e, b.e);
+  std::vector<int> x = at(a, r.e), y = at(b, r.e);
+  bool bigger = cmp(x, y) >= 0;
+  r.neg = a.neg == b.neg || bigger ? a.neg : b.neg;
+  r.m = a.neg == b.neg ? addsub(x, y, false) : bigger ? addsub(x, y, true) : addsub(y, x, true);
+  return r;
+}
+
+// |s - a| <= t, or <= t |a| when relative, all exact.
 bool close(const dec &a, const dec &s, const dec &t, bool relative) {
-  dec bound = t;
-  if (relative) {
-    bound.m = times(a.m, t.m);
-    bound.e = a.e + t.e;
-  }
-  long long e = std::min({a.e, s.e, bound.e});
-  if (std::max({a.e + (long long)a.m.size(), s.e + (long long)s.m.size(), bound.e + (long long)bound.m.size()}) - e >
-      1000000)
-    throw unknown{};
-  std::vector<int> x = at(a, e), y = at(s, e), b = at(bound, e);
-  bool apart = (a.neg != s.neg) && !(x.empty() || y.empty());
-  std::vector<int> d = apart ? addsub(x, y, false) : cmp(x, y) >= 0 ? addsub(x, y, true) : addsub(y, x, true);
-  return cmp(d, b) <= 0;
+  dec bound = t, d = a;
+  if (relative) bound.m = times(a.m, t.m), bound.e = a.e + t.e;
+  d.neg = !a.neg;
+  d = plus(s, d);
+  d.neg = true;
+  d = plus(bound, d);  // bound - |s - a|
+  return d.m.empty() || !d.neg;
 }
 
 // The problem package format's default output validator.
@@ -309,18 +315,11 @@ verdict rcmp(int digits, std::string_view answer, std::string_view output) {
 
 std::string exact(const std::string &x, char op, const std::string &y) {
   dec a = parse(x), b = parse(y), r;
-  if (op == '*') {
-    r.m = times(a.m, b.m);
-    r.neg = a.neg != b.neg, r.e = a.e + b.e;
-  } else {
-    b.neg = b.neg != (op == '-');
-    r.e = std::min(a.e, b.e);
-    std::vector<int> x1 = at(a, r.e), y1 = at(b, r.e);
-    bool bigger = cmp(x1, y1) >= 0;
-    r.neg = a.neg == b.neg || bigger ? (bigger ? a.neg : b.neg) : b.neg;
-    r.m = a.neg == b.neg ? addsub(x1, y1, false) : bigger ? addsub(x1, y1, true) : addsub(y1, x1, true);
-  }
-  std::string t = r.neg ? "-" : "";
+  if (op == '*')
+    r.m = times(a.m, b.m), r.neg = a.neg != b.neg, r.e = a.e + b.e;
+  else
+    b.neg = b.neg != (op == '-'), r = plus(a, b);
+  std::string t = r.neg && !r.m.empty() ? "-" : "";
   for (size_t i = r.m.size(); i-- > 0;) t += char('0' + r.m[i]);
   return (r.m.empty() ? "0" : t) + "e" + std::to_string(r.e);
 }
