@@ -8,10 +8,16 @@ run so that a slow spell of the machine hits them alike; a row is the median wal
 the peak memory, and the median as a ratio to the floor's. linecmp runs once for each
 kernel version this CPU runs (LINECMP_KERNEL), beside `wc -l` and `cmp`.
 
-  bench/run.py [--bin BUILD/linecmp] [--before OTHER/linecmp] [--runs 5] [SHAPE ...]
+  bench/run.py [--bin BUILD/linecmp] [--before OTHER/linecmp] [--runs 5]
+               [--peer NAME=PATH ...] [SHAPE ...]
 
 SHAPE names a shape, or a prefix of one; all by default. --before times another build in
-the same turns. TMPDIR says where the files go (up to 2 GiB at a time).
+the same turns. --peer times another judge's program on the shapes it judges, beside
+linecmp: NAME rcmp4, rcmp6 or rcmp9 for testlib's checker of that name (run as testlib
+runs it: input, output, answer), any other NAME for an output validator that takes the
+problem package format's arguments (DOMjudge's compare.cc, problemtools'
+default_validator.cc, BAPCtools' default_output_validator.cpp, built by hand). TMPDIR
+says where the files go (up to 2 GiB at a time).
 
 A shape is a row of SHAPES: its name, what it is, a function that writes files a and b
 in the current folder, and commands of its own beside the common ones. No terminal is
@@ -204,6 +210,68 @@ def judge_floats():
     os.mkdir("fb")
 
 
+def floats_file(fmt, count, seed=31, least=-5):
+    """count random floats in fmt, one a line, as a list of lines (the same for one seed):
+    below 1000 in size, times ten to the least to 5."""
+    rng = random.Random(seed)
+    pool = [(fmt % (rng.choice((-1, 1)) * rng.uniform(1, 1000) * 10 ** rng.randint(least, 5))).encode()
+            for _ in range(1 << 16)]
+    return [pool[i] for i in rng.choices(range(len(pool)), k=count)]
+
+
+def last_digit_off(line):
+    """line, a float, with its last digit before any exponent moved by one unit (9 down to 8)."""
+    end = line.find(b"e") if b"e" in line else len(line)
+    k = end - 1
+    return line[:k] + bytes([line[k] - 1 if line[k] == 57 else line[k] + 1]) + line[k + 1:]
+
+
+def judge_sci():
+    """4M floats as %.9e; the output's each off in its last digit."""
+    a = floats_file("%.9e", 4 << 20)
+    write("a", [b"\n".join(a) + b"\n"])
+    write("b", [b"\n".join(last_digit_off(x) for x in a) + b"\n"])
+    os.mkdir("fb")
+
+
+def judge_fixed():
+    """Such floats of 1 or more in size as %.6f; the output's each off in its last digit, a
+    millionth, which their relative tolerance takes in double arithmetic too."""
+    a = floats_file("%.6f", 4 << 20, least=0)
+    write("a", [b"\n".join(a) + b"\n"])
+    write("b", [b"\n".join(last_digit_off(x) for x in a) + b"\n"])
+    os.mkdir("fb")
+
+
+def judge_point_zero():
+    """1 in the answer, 1.0 in the output, 4M times."""
+    write("a", [b"1\n" * (4 << 20)])
+    write("b", [b"1.0\n" * (4 << 20)])
+    os.mkdir("fb")
+
+
+def judge_nines():
+    """0.1000000 in the answer, 0.0999999 in the output, 2M times."""
+    write("a", [b"0.1000000\n" * (2 << 20)])
+    write("b", [b"0.0999999\n" * (2 << 20)])
+    os.mkdir("fb")
+
+
+def rcmp_ones():
+    """2.5M lines 1e0 in both files."""
+    write("a", [b"1e0\n" * (5 << 19)])
+    shutil.copyfile("a", "b")
+    os.mkdir("fb")
+
+
+def rcmp_triples():
+    """1M identical lines of three %.6e floats."""
+    a = floats_file("%.6e", 3 << 20)
+    write("a", [b"\n".join(b" ".join(a[i:i + 3]) for i in range(0, len(a), 3)) + b"\n"])
+    shutil.copyfile("a", "b")
+    os.mkdir("fb")
+
+
 def judge_wrong_first():
     """A 1 GB output whose first token is wrong, against a one-line answer."""
     write("a", [b"1\n"])
@@ -228,9 +296,11 @@ class Shape:
     times in a sh loop, to time starting it, and the command timed under each kernel
     version ({prog} the linecmp timed, {bin} its folder)."""
 
-    def __init__(self, name, about, make, extra=(), loop=False, timed="{prog} a b"):
+    def __init__(self, name, about, make, extra=(), loop=False, timed="{prog} a b", peers=None):
         self.name, self.about, self.make, self.extra, self.loop = name, about, make, extra, loop
         self.timed = timed
+        # the peers that judge it: "validator FLAGS" for output validators, or a testlib checker's name
+        self.peers = peers
         # Before the build's label: the judge program timed, when it is not linecmp.
         self.who = "" if timed == "{prog} a b" else timed.split()[0].replace("{bin}/linecmp-", "") + " "
 
@@ -259,6 +329,25 @@ SHAPES = [
           [("linecmp exact", "{bin}/linecmp a b")], timed="{bin}/linecmp-validator in a fb < b"),
     Shape("judge-floats", "50 MB of floats, each off in its 9th digit, float_tolerance 1e-6 (accepted)",
           judge_floats, timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b"),
+    # Numbers, each beside the peers that judge it (--peer).
+    Shape("num-sci", "4M floats as %.9e, each off in its last digit, float_tolerance 1e-6 (accepted)", judge_sci,
+          timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b", peers="validator float_tolerance 1e-6"),
+    Shape("num-fixed", "the same floats as %.6f, each off in its last digit, float_tolerance 1e-6", judge_fixed,
+          timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b", peers="validator float_tolerance 1e-6"),
+    Shape("num-point-zero", "1.0 in the output for 1 in the answer, 4M times, float_tolerance 1e-6",
+          judge_point_zero, timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b",
+          peers="validator float_tolerance 1e-6"),
+    Shape("num-nines", "0.0999999 for 0.1000000, 2M times, float_tolerance 1e-6", judge_nines,
+          timed="{bin}/linecmp-validator in a fb float_tolerance 1e-6 < b", peers="validator float_tolerance 1e-6"),
+    Shape("num-rcmp9-ones", "rcmp9 on 2.5M identical lines 1e0", rcmp_ones, timed="{bin}/linecmp-rcmp9 in b a",
+          peers="rcmp9"),
+    Shape("num-rcmp6-triples", "rcmp6 on 1M identical lines of three %.6e", rcmp_triples,
+          timed="{bin}/linecmp-rcmp6 in b a", peers="rcmp6"),
+    Shape("num-rcmp6-sci", "rcmp6 on the %.9e floats, each off in its last digit", judge_sci,
+          timed="{bin}/linecmp-rcmp6 in b a", peers="rcmp6"),
+    Shape("num-spacing", "the validator's default rules, the output with a space and CR LF at each line end",
+          judge_crlf, [("linecmp exact", "{bin}/linecmp a b")], timed="{bin}/linecmp-validator in a fb < b",
+          peers="validator"),
     Shape("judge-wrong-first", "a 1 GB output whose first token is wrong", judge_wrong_first,
           timed="{bin}/linecmp-validator in a fb < b"),
     # The exact checker reads both files to the end to name the kind of difference in the
@@ -350,8 +439,9 @@ def cpu():
     return platform.processor() or platform.machine()
 
 
-def commands(shape, floor, builds, versions):
-    """The (label, argv, environment) of every command timed on shape."""
+def commands(shape, floor, builds, versions, peers=()):
+    """The (label, argv, environment) of every command timed on shape, the peers (name,
+    path) that judge it among them."""
     env = dict(os.environ)
     cmds = [("floor", f"{floor} a b", env)]
     for label, prog in builds:
@@ -364,6 +454,11 @@ def commands(shape, floor, builds, versions):
         program = shlex.split(line)[0]
         if shutil.which(program):
             cmds.append((label, line, env))
+    for name, path in peers:
+        if shape.peers == name:
+            cmds.append((name, f"{path} in b a", env))
+        elif shape.peers and shape.peers.startswith("validator") and not name.startswith("rcmp"):
+            cmds.append((name, f"{path} in a fb{shape.peers[len('validator'):]} < b", env))
     return [(label, argv(calls(line) if shape.loop else line), e) for label, line, e in cmds]
 
 
@@ -375,6 +470,8 @@ def main():
     ap.add_argument("--before", help="another linecmp to time in the same turns")
     ap.add_argument("--runs", type=int, default=5, help="timed runs of each command")
     ap.add_argument("--kernels", help="comma-separated versions to time, of those this CPU runs (default all)")
+    ap.add_argument("--peer", action="append", default=[], metavar="NAME=PATH",
+                    help="another judge's program to time on the shapes it judges")
     ap.add_argument("shapes", nargs="*", help="shape names, or prefixes of them (default all)")
     args = ap.parse_args()
     builds = [("linecmp", os.path.abspath(args.bin))]
@@ -383,6 +480,7 @@ def main():
     versions = kernels(builds[0][1])
     if args.kernels:
         versions = [v for v in args.kernels.split(",") if v in versions]
+    peers = [(p.partition("=")[0], os.path.abspath(p.partition("=")[2])) for p in args.peer]
     chosen = [s for s in SHAPES if not args.shapes or any(s.name.startswith(p) for p in args.shapes)]
 
     work = tempfile.mkdtemp(prefix="linecmp-bench.")
@@ -398,7 +496,8 @@ def main():
         print("\n| shape | command | median s | peak MiB | ÷ floor |\n|---|---|---:|---:|---:|")
         for shape in chosen:
             shape.make()
-            got = measure(commands(shape, floor, builds, versions), args.runs)
+            open("in", "a").close()  # the judges' input file, which none of them reads here
+            got = measure(commands(shape, floor, builds, versions, peers), args.runs)
             base = got["floor"][0]
             for label, (sec, mib) in got.items():
                 mem = "-" if mib is None else f"{mib:.1f}"

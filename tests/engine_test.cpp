@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -359,6 +362,47 @@ TEST(ChangingContents, GiveAReport) {
   judgement j = judgetokens(d, validator);
   EXPECT_EQ(j.v, DIFFERS);
   EXPECT_NE(j.message.find("expected line 1, byte 5: "), std::string::npos) << j.message;
+}
+
+// Numbers of every notation the kernel settles itself, under every version: no pair of
+// short tokens that it saw whole is left to the streaming token reader.
+TEST(TokenKernel, SettlesShortNumbers) {
+  std::mt19937 rng(27);
+  auto number = [&](const char *format) {
+    char t[64];
+    std::snprintf(t, sizeof t, format, std::uniform_real_distribution<double>(-1e3, 1e3)(rng));
+    return std::string(t);
+  };
+  auto last = [](std::string t) {  // the last digit before any exponent moved by one
+    size_t k = std::min(t.find('e'), t.size()) - 1;
+    t[k] = t[k] == '9' ? '8' : char(t[k] + 1);
+    return t;
+  };
+  const char *const sets[][2] = {{"validator", "1e-6"}, {"validator", "1e-6"}, {"validator", "1e-6"},
+                                 {"validator", "1e-6"}, {"rcmp9", nullptr},    {"rcmp6", nullptr},
+                                 {"rcmp6", nullptr},    {"validator", "1e-9"}};
+  std::string a[8], b[8];
+  for (int i = 0; i < 12000; i++) {
+    std::string e = number("%.9e"), f = number("%.6f"), g = number("%.6E"), p = number("%.4f").substr(1);
+    const std::string pairs[][2] = {{e, last(e)},   {f, last(f)}, {"1", "1.0"}, {"0.1000000", "0.0999999"},
+                                    {"1e0", "1e0"}, {g, g},       {e, last(e)}, {"+" + p, p + "000"}};
+    for (size_t s = 0; s < 8; s++)
+      a[s] += pairs[s][0] + (i % 3 ? " " : "\n"), b[s] += pairs[s][1] + (i % 3 ? " " : "\n");
+  }
+  for (const kernels *const *k = versions; *k; k++)
+    for (size_t s = 0; s < 8 && runnable(**k); s++) {
+      rules r;
+      std::string why;
+      auto flags = sets[s][1] ? std::vector<std::string>{"float_tolerance", sets[s][1]} : std::vector<std::string>{};
+      ASSERT_TRUE(makerules(sets[s][0], flags, r, why));
+      comparison c;
+      c.k = *k;
+      attach(c.a, std::string_view(a[s]), 65536);
+      attach(c.b, std::string_view(b[s]), 65536);
+      judgement j = judgetokens(c, r);
+      EXPECT_EQ(j.v, SAME) << (*k)->name << " " << sets[s][0] << ": " << j.message;
+      EXPECT_EQ(j.streamed, 0) << (*k)->name << " " << sets[s][0] << " on " << a[s].substr(0, 40);
+    }
 }
 
 // One line of 512 MiB on each side, differing in its last byte: memory stays small.

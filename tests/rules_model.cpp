@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <type_traits>
 
 namespace rules_model {
 
@@ -12,7 +11,8 @@ namespace {
 
 using strings = std::vector<std::string>;
 
-struct fault {};  // judging cannot be done: rules, flags or an answer at fault
+struct fault {};    // judging cannot be done: rules, flags or an answer at fault
+struct unknown {};  // numbers whose exponents lie too far apart to write out here
 
 const char *const anyspace = " \f\n\r\t\v";  // the validator's, CMS's, and C's isspace
 const char *const testspace = " \t\r\n";     // testlib's: VT and FF belong to tokens
@@ -94,22 +94,96 @@ bool isdouble(const std::string &t) {
   return end == t.c_str() + t.size();
 }
 
-template <class T>
-T num(const std::string &t) {
-  if constexpr (std::is_same_v<T, double>) return std::strtod(t.c_str(), nullptr);
-  return std::strtold(t.c_str(), nullptr);
+// A number exactly: -1^neg times the whole number m (decimal digits, least significant
+// first, no zero at the top) times ten to the e. huge when its exponent is past 10^18.
+struct dec {
+  bool neg = false, huge = false;
+  std::vector<int> m;
+  long long e = 0;
+};
+
+void top(std::vector<int> &m) {
+  while (!m.empty() && m.back() == 0) m.pop_back();
 }
 
-// 1 when test holds both in double and in long double arithmetic, 0 when in neither,
-// and -1 when the precision decides.
-template <class F>
-int both(F test) {
-  bool d = test(0.0), l = test(0.0L);
-  return d == l ? d : -1;
+// A float of the validator's grammar (strtod reads rcmp's doubles the same way).
+dec parse(std::string_view t) {
+  dec x;
+  size_t i = t.find_first_of("eE");
+  std::string_view man = t.substr(0, i), ex = i == t.npos ? "" : t.substr(i + 1);
+  x.neg = man[0] == '-';
+  for (size_t k = man.size(); k-- > 0;)
+    if (digit(man[k])) x.m.push_back(man[k] - '0');
+  size_t point = man.find('.');
+  if (point != man.npos) x.e -= (long long)(man.size() - point - 1);
+  std::string_view d = ex.substr(!ex.empty() && (ex[0] == '+' || ex[0] == '-'));
+  d = d.substr(std::min(d.find_first_not_of('0'), d.size()));
+  x.huge = d.size() > 19 || (d.size() == 19 && d > "1000000000000000000");
+  if (!d.empty() && !x.huge) x.e += (ex[0] == '-' ? -1 : 1) * std::stoll(std::string(d));
+  top(x.m);
+  return x;
+}
+
+// The magnitude of x as a whole number of units of ten to the e, e <= x.e.
+std::vector<int> at(const dec &x, long long e) {
+  if (!x.m.empty() && x.e - e > 1000000) throw unknown{};
+  std::vector<int> m(x.m.empty() ? 0 : size_t(x.e - e), 0);
+  m.insert(m.end(), x.m.begin(), x.m.end());
+  return m;
+}
+
+int cmp(std::vector<int> a, std::vector<int> b) {
+  top(a), top(b);
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (size_t i = a.size(); i-- > 0;)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+// a + b, or a - b (a >= b) when minus.
+std::vector<int> addsub(std::vector<int> a, const std::vector<int> &b, bool minus) {
+  a.resize(std::max(a.size(), b.size()) + 1, 0);
+  for (size_t i = 0; i < a.size(); i++) {
+    a[i] += (minus ? -1 : 1) * (i < b.size() ? b[i] : 0);
+    if (a[i] < 0 || a[i] > 9) a[i + 1] += a[i] < 0 ? -1 : 1, a[i] += a[i] < 0 ? 10 : -10;
+  }
+  top(a);
+  return a;
+}
+
+std::vector<int> times(const std::vector<int> &a, const std::vector<int> &b) {
+  std::vector<int> m(a.size() + b.size() + 1, 0);
+  for (size_t i = 0; i < a.size(); i++)
+    for (size_t j = 0; j < b.size(); j++) m[i + j] += a[i] * b[j];
+  for (size_t i = 0; i + 1 < m.size(); i++) m[i + 1] += m[i] / 10, m[i] %= 10;
+  top(m);
+  return m;
+}
+
+// a + b, exactly.
+dec plus(const dec &a, const dec &b) {
+  dec r;
+  r.e = std::min(a.e, b.e);
+  std::vector<int> x = at(a, r.e), y = at(b, r.e);
+  bool bigger = cmp(x, y) >= 0;
+  r.neg = a.neg == b.neg || bigger ? a.neg : b.neg;
+  r.m = a.neg == b.neg ? addsub(x, y, false) : bigger ? addsub(x, y, true) : addsub(y, x, true);
+  return r;
+}
+
+// |s - a| <= t, or <= t |a| when relative, all exact.
+bool close(const dec &a, const dec &s, const dec &t, bool relative) {
+  dec bound = t, d = a;
+  if (relative) bound.m = times(a.m, t.m), bound.e = a.e + t.e;
+  d.neg = !a.neg;
+  d = plus(s, d);
+  d.neg = true;
+  d = plus(bound, d);  // bound - |s - a|
+  return d.m.empty() || !d.neg;
 }
 
 // The problem package format's default output validator.
-verdict validator(const strings &flags, std::string_view answer, std::string_view output, bool &unsure) {
+verdict validator(const strings &flags, std::string_view answer, std::string_view output) {
   bool cases = false, spaces = false;
   std::string abs, rel;  // the tolerances as given, empty when not given
   for (size_t i = 0; i < flags.size(); i++) {
@@ -130,33 +204,32 @@ verdict validator(const strings &flags, std::string_view answer, std::string_vie
       // Open case: a tolerance is a number as the answer's floats are (so not "inf",
       // "nan", hex, or with spaces), and not negative: a negative one would reject even
       // equal numbers, which no jury means.
-      if (!isfloat(v) || num<double>(v) < 0) throw fault{};
+      if (!isfloat(v) || (v[0] == '-' && !parse(v).m.empty())) throw fault{};
       if (f != "float_relative_tolerance") abs = v;
       if (f != "float_absolute_tolerance") rel = v;
     }
   }
 
   strings ag, og, a = split(answer, anyspace, &ag), o = split(output, anyspace, &og);
-  if (a.size() != o.size() || (spaces && ag != og)) return verdict::wrong_answer;
-  for (size_t i = 0; i < a.size(); i++) {
+  // Open case: pairs are judged in order, so that an answer's number that cannot be
+  // judged is a fault only once the pairs and whitespace before it agree.
+  for (size_t i = 0; i < std::min(a.size(), o.size()); i++) {
+    if (spaces && ag[i] != og[i]) return verdict::wrong_answer;
     if ((abs.empty() && rel.empty()) || !isfloat(a[i])) {
       if (!same(a[i], o[i], cases)) return verdict::wrong_answer;
       continue;
     }
     if (!isfloat(o[i])) return verdict::wrong_answer;
-    int r = both([&](auto zero) {
-      using T = decltype(zero);
-      T x = num<T>(a[i]), s = num<T>(o[i]), d = std::fabs(s - x);
-      // Open case: a number beyond the range reads as an infinity, equal to itself only
-      // (where IEEE arithmetic gives inf - inf = NaN, and takes any number as within a
-      // relative tolerance of an infinite answer).
-      if (std::isinf(x) || std::isinf(s)) return x == s;
-      return (!abs.empty() && d <= num<T>(abs)) || (!rel.empty() && d <= num<T>(rel) * std::fabs(x));
-    });
-    if (r == 0) return verdict::wrong_answer;
-    unsure |= r < 0;
+    // Open case: an exponent past 10^18 cannot be judged in an answer, and in an output
+    // matches only the same spelling.
+    if (same(a[i], o[i], cases)) continue;
+    dec x = parse(a[i]), s = parse(o[i]);
+    if (x.huge) throw fault{};
+    if (s.huge) return verdict::wrong_answer;
+    if (!(!abs.empty() && close(x, s, parse(abs), false)) && !(!rel.empty() && close(x, s, parse(rel), true)))
+      return verdict::wrong_answer;
   }
-  return verdict::accepted;
+  return a.size() != o.size() || (spaces && ag != og) ? verdict::wrong_answer : verdict::accepted;
 }
 
 // CMS's white-diff. Lines equal once stripped and with each run of whitespace made one
@@ -206,29 +279,50 @@ verdict ncmp(std::string_view answer, std::string_view output) {
   return a.size() == o.size() ? verdict::accepted : verdict::wrong_answer;
 }
 
-// testlib's rcmp4, rcmp6 and rcmp9, token by token. Each number is what strtod reads
-// (one that overflows is an infinity, which by the bounds below equals itself only);
-// long double serves only for the arithmetic.
-verdict rcmp(int digits, std::string_view answer, std::string_view output, bool &unsure) {
+// testlib's rcmp4, rcmp6 and rcmp9, token by token, on what strtod reads, in double
+// arithmetic. Open case: where either value is one no double holds (it overflows, or
+// underflows from a value other than zero), both compare exactly within 10^-digits,
+// absolute or relative; an exponent past 10^18 is as in the validator.
+verdict rcmp(int digits, std::string_view answer, std::string_view output) {
   strings a = split(answer, testspace), o = split(output, testspace);
   // Open case: the answer is checked whole, so a faulty answer is a judge error whatever
   // the output, not only when the output gets as far as the fault.
-  if (!std::all_of(a.begin(), a.end(), isdouble)) throw fault{};
+  if (!std::all_of(a.begin(), a.end(), [](auto &t) { return isdouble(t) && !parse(t).huge; })) throw fault{};
+  auto held = [](const std::string &t) {
+    double v = std::strtod(t.c_str(), nullptr);
+    return std::isfinite(v) && (v != 0 || parse(t).m.empty());
+  };
   for (size_t i = 0; i < a.size(); i++) {
     if (i >= o.size() || !isdouble(o[i])) return verdict::presentation_error;
-    int r = both([&](auto zero) {
-      using T = decltype(zero);
-      T eps = num<T>("1e-" + std::to_string(digits)) + num<T>("1e-15"), x = num<double>(a[i]), s = num<double>(o[i]);
-      T lo = std::min(x * (1 - eps), x * (1 + eps)), hi = std::max(x * (1 - eps), x * (1 + eps));
-      return std::fabs(s - x) <= eps || (lo <= s && s <= hi);
-    });
-    if (r == 0) return verdict::wrong_answer;
-    unsure |= r < 0;
+    if (a[i] == o[i]) continue;
+    if (parse(o[i]).huge) return verdict::wrong_answer;
+    bool ok = false;
+    if (held(a[i]) && held(o[i])) {
+      double eps = std::strtod(("1e-" + std::to_string(digits)).c_str(), nullptr) + 1e-15;
+      double x = std::strtod(a[i].c_str(), nullptr), s = std::strtod(o[i].c_str(), nullptr);
+      double lo = std::min(x * (1 - eps), x * (1 + eps)), hi = std::max(x * (1 - eps), x * (1 + eps));
+      ok = std::fabs(s - x) <= eps || (lo <= s && s <= hi);
+    } else {
+      dec x = parse(a[i]), s = parse(o[i]), eps = parse("1e-" + std::to_string(digits));
+      ok = close(x, s, eps, false) || close(x, s, eps, true);
+    }
+    if (!ok) return verdict::wrong_answer;
   }
   return o.size() > a.size() ? verdict::presentation_error : verdict::accepted;
 }
 
 }  // namespace
+
+std::string exact(const std::string &x, char op, const std::string &y) {
+  dec a = parse(x), b = parse(y), r;
+  if (op == '*')
+    r.m = times(a.m, b.m), r.neg = a.neg != b.neg, r.e = a.e + b.e;
+  else
+    b.neg = b.neg != (op == '-'), r = plus(a, b);
+  std::string t = r.neg && !r.m.empty() ? "-" : "";
+  for (size_t i = r.m.size(); i-- > 0;) t += char('0' + r.m[i]);
+  return (r.m.empty() ? "0" : t) + "e" + std::to_string(r.e);
+}
 
 modelled model(std::string_view rules, const std::vector<std::string> &flags, std::string_view answer,
                std::string_view output) {
@@ -237,7 +331,7 @@ modelled model(std::string_view rules, const std::vector<std::string> &flags, st
     // Open case: only the validator takes flags; any given to other rules is a fault.
     if (rules != "validator" && !flags.empty()) throw fault{};
     if (rules == "validator")
-      m.v = validator(flags, answer, output, m.unsure);
+      m.v = validator(flags, answer, output);
     else if (rules == "checker" || rules == "cms-exact")
       m.v = answer == output ? verdict::accepted : verdict::wrong_answer;
     else if (rules == "cms")
@@ -249,11 +343,13 @@ modelled model(std::string_view rules, const std::vector<std::string> &flags, st
     else if (rules == "ncmp")
       m.v = ncmp(answer, output);
     else if (rules == "rcmp4" || rules == "rcmp6" || rules == "rcmp9")
-      m.v = rcmp(rules.back() - '0', answer, output, m.unsure);
+      m.v = rcmp(rules.back() - '0', answer, output);
     else
       throw fault{};
   } catch (const fault &) {
-    m = {verdict::judge_error, false};
+    m = {verdict::judge_error};
+  } catch (const unknown &) {
+    m.known = false;
   }
   return m;
 }

@@ -39,6 +39,11 @@ struct judgement {
   // exact rules, then the kind's line after "; ".
   std::string brief;
   outcome where;  // exact rules: where the files first differ, when they do
+  // Pairs of tokens of at most 64 bytes, each with 64 more bytes of its block after it,
+  // that the streaming token reader read and found alike: the token kernel's to take, so
+  // none but those it cannot settle exactly (numbers of over 19 digits, or of scales
+  // over 38 places apart) and lcmp's lines with a carriage return.
+  int64_t streamed = 0;
 };
 
 // The line that names the kind of difference w found, for the jury, from the answer's

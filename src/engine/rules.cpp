@@ -31,7 +31,9 @@ bool tolerance(const std::string &text, double &v) {
   for (unsigned char c : text) n.add(c);
   if (text.empty() || !n.isfloat()) return false;
   v = n.value();
-  return v >= 0;  // one past what doubles hold reads as infinite, which takes any number
+  // not negative by its digits: -1e-400 reads as the double -0 (one past what doubles
+  // hold reads as infinite, which takes any number)
+  return !n.neg || n.sig.empty();
 }
 
 // The validator's rules from its flags: tokens, any whitespace and any case by default.
@@ -49,15 +51,17 @@ bool validator(const std::vector<std::string> &flags, rules &r, std::string &why
     } else if (f == "float_tolerance" || f == "float_absolute_tolerance" || f == "float_relative_tolerance") {
       double v = 0;
       if (i + 1 >= flags.size()) {
-        why = f + " has no value: it takes a number, such as " + f + " 1e-6";
+        why = f;
+        why += " has no value: it takes a number, such as " + f + " 1e-6";
         return false;
       }
       if (!tolerance(flags[++i], v)) {
-        why = f + " takes a number that is not negative, such as " + f + " 1e-6, not \"" + printable(flags[i]) + "\"";
+        why = f;
+        why += " takes a number that is not negative, such as " + f + " 1e-6, not \"" + printable(flags[i]) + "\"";
         return false;
       }
-      if (f != "float_relative_tolerance") r.abs = v;
-      if (f != "float_absolute_tolerance") r.rel = v;
+      if (f != "float_relative_tolerance") r.abs = v, r.abstext = flags[i];
+      if (f != "float_absolute_tolerance") r.rel = v, r.reltext = flags[i];
     } else {
       why = "unknown flag \"" + printable(f) +
             "\": the flags are case_sensitive, space_change_sensitive, float_tolerance, "
@@ -94,6 +98,7 @@ bool makerules(std::string_view name, const std::vector<std::string> &flags, rul
     if (name[0] == 'r') {
       r.num = numbers::reals;
       r.abs = (name == "rcmp4" ? 1e-4 : name == "rcmp6" ? 1e-6 : 1e-9) + 1e-15;
+      r.abstext = std::string("1e-") + name.back();
     }
   } else {
     why = "no such rules: \"" + printable(r.name) +

@@ -36,6 +36,9 @@ struct rules {
   spacing space = spacing::free;
   numbers num = numbers::none;
   double abs = -1, rel = -1;  // float tolerances (negative: none); eps for reals in abs
+  // The tolerances as their flags spell them (empty: none), which numbers are judged by
+  // exactly; eps for reals in abstext, without testlib's slack.
+  std::string abstext, reltext;
 };
 
 // The rules of the judge program named name ("validator", "checker", "cms",

@@ -30,7 +30,24 @@ struct tokenrules {
   // below ten to the xabs at their first differing digit, are within the tolerance (see
   // tokens.cpp); INT32_MAX when the rules have no such tolerance.
   int32_t krel = INT32_MAX, xabs = INT32_MIN;
+  // The tolerances as whole numbers of at most 19 digits times ten to a power, for the
+  // kernel's exact comparison of short numbers: abs, rel (each with given set when the
+  // rules have it and it is so written), and testlib's eps (with its slack) for REALS.
+  struct scaled {
+    bool given = false;
+    uint64_t m = 0;
+    int32_t e = 0;
+  };
+  scaled abs, rel;
+  double eps = 0;
 };
+
+// testlib's comparison of doubles: |s - a| <= eps, or s between a (1 - eps) and a (1 + eps).
+inline bool nearby(double a, double s, double eps) {
+  if ((s - a < 0 ? a - s : s - a) <= eps) return true;
+  double lo = a * (1 - eps), hi = a * (1 + eps);
+  return lo <= hi ? lo <= s && s <= hi : hi <= s && s <= lo;
+}
 
 // What a pass of the token kernel found. Both spans start between tokens, and it stops
 // between tokens: where a pair needs a closer look (stuck), or where either span has no

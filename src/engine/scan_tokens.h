@@ -105,7 +105,7 @@ inline bool closeby(const char *a, size_t la, const char *s, size_t ls, const to
   int64_t places = ps > first ? int64_t(ps - first) : -int64_t(first - ps - 1);
   if (placea != places) return false;
   int64_t k = int64_t(d - first) - (pa > first && pa < d ? 1 : 0);
-  return k <= 15 && (k >= r.krel || placea - k <= r.xabs);
+  return (k <= 15 || r.num != tokenrules::REALS) && (k >= r.krel || placea - k <= r.xabs);
 }
 
 // Whether p[0, n) and q[0, n) hold the same bytes; wide when 16 bytes can be read at each.
@@ -133,36 +133,67 @@ inline bool samebytes(const char *p, const char *q, size_t n, bool wide) {
 
 // What the bytes of a window are to a number, as masks.
 struct numbermasks {
-  uint64_t digit, nonzero, point, sign;
+  uint64_t digit, nonzero, point, sign, exp;
 };
 
 template <class T>
 numbermasks masksof(const char *x) {
-  return {T::range(x, '0', '9'), T::range(x, '1', '9'), T::eq(x, '.'), T::eq(x, '-') | T::eq(x, '+')};
+  return {T::range(x, '0', '9'), T::range(x, '1', '9'), T::eq(x, '.'), T::eq(x, '-') | T::eq(x, '+'),
+          T::eq(x, 'e') | T::eq(x, 'E')};
+}
+
+// Whether the token at [s, e) of a window is a float as its masks tell: digits with at
+// most one point and a leading sign, then maybe an exponent of 1 to 18 digits (a longer
+// one is read digit by digit). m gets where the digits before the exponent end.
+inline bool floatmasks(const numbermasks &a, size_t s, size_t e, size_t &m) {
+  uint64_t ex = a.exp & lowbits(e) & ~lowbits(s);
+  m = e;
+  if (ex) {
+    if (ex & (ex - 1)) return false;
+    m = size_t(__builtin_ctzll(ex));
+    uint64_t tail = lowbits(e) & ~lowbits(m + 1), digits = a.digit & tail;
+    if ((tail & ~(digits | (a.sign & lowbits(m + 2) & ~lowbits(m + 1)))) || !digits ||
+        __builtin_popcountll(digits) > 18)
+      return false;
+  }
+  uint64_t man = lowbits(m) & ~lowbits(s), pa = a.point & man;
+  return !(man & ~(a.digit | pa | (a.sign & 1ULL << s))) && !(pa & (pa - 1)) && (a.digit & man);
+}
+
+// The exponent written at p[0, n): an optional sign and at most 18 digits.
+inline int64_t exponentof(const char *p, size_t n) {
+  size_t i = n > 0 && (p[0] == '-' || p[0] == '+') ? 1 : 0;
+  int64_t x = 0;
+  for (size_t k = i; k < n; k++) x = x * 10 + (p[k] - '0');
+  return i && p[0] == '-' ? -x : x;
 }
 
 // Whether the tokens at [s, e) of two windows whose whitespace falls alike, which differ
-// (ne), are numbers within r's tolerance by their digits: closeby() from masks.
-inline bool closemasks(const numbermasks &a, const numbermasks &b, uint64_t ne, size_t s, size_t e,
-                       const tokenrules &r) {
-  uint64_t token = lowbits(e) & ~lowbits(s), lead = 1ULL << s;
-  uint64_t pa = a.point & token, pb = b.point & token, nz = a.nonzero & token;
-  if ((token & ~(a.digit | pa | (a.sign & lead))) || (token & ~(b.digit | pb | (b.sign & lead))) || (pa & (pa - 1)) ||
-      (pb & (pb - 1)) || !nz)
+// (ne), are numbers within r's tolerance by their digits: closeby() from masks, for
+// numbers whose exponents, if any, are written alike. x is the answer's window.
+inline bool closemasks(const numbermasks &a, const numbermasks &b, uint64_t ne, size_t s, size_t e, const tokenrules &r,
+                       const char *x) {
+  size_t ma = e, mb = e;
+  if (!floatmasks(a, s, e, ma) || !floatmasks(b, s, e, mb) || ma != mb || (ne & lowbits(e) & ~lowbits(ma)))
     return false;
+  int64_t shift = ma < e ? exponentof(x + ma + 1, e - ma - 1) : 0;
+  uint64_t token = lowbits(ma) & ~lowbits(s);
+  uint64_t pa = a.point & token, pb = b.point & token, nz = a.nonzero & token;
+  if (!nz) return false;
   size_t d = size_t(__builtin_ctzll(ne & token)), first = size_t(__builtin_ctzll(nz));
-  size_t pointa = pa ? size_t(__builtin_ctzll(pa)) : e, pointb = pb ? size_t(__builtin_ctzll(pb)) : e;
+  size_t pointa = pa ? size_t(__builtin_ctzll(pa)) : ma, pointb = pb ? size_t(__builtin_ctzll(pb)) : ma;
   if (first >= d || pointa != pointb) return false;
-  int64_t place = pointa > first ? int64_t(pointa - first) : -int64_t(first - pointa - 1);
+  int64_t place = (pointa > first ? int64_t(pointa - first) : -int64_t(first - pointa - 1)) + shift;
   int64_t k = int64_t(d - first) - (pointa > first && pointa < d ? 1 : 0);
-  return k <= 15 && (k >= r.krel || place - k <= r.xabs);
+  // testlib's doubles: normal ones only, for the bound on their rounding
+  if (r.num == tokenrules::REALS && (k > 15 || place < -300 || place > 300)) return false;
+  return k >= r.krel || place - k <= r.xabs;
 }
 
-// Whether the token at [s, e) of a window is plainly a number, digits with at most one
-// point and a leading sign.
+// Whether the token at [s, e) of a window is plainly a number, of the float form.
 inline bool plainmasks(const numbermasks &a, size_t s, size_t e) {
-  uint64_t token = lowbits(e) & ~lowbits(s), pa = a.point & token;
-  return !(token & ~(a.digit | pa | (a.sign & 1ULL << s))) && !(pa & (pa - 1)) && (a.digit & token);
+  size_t m = e;
+  return floatmasks(a, s, e, m);
 }
 
 // Whether a token of testlib's ncmp is an integer: an optional "-" and digits, with no
@@ -179,6 +210,114 @@ inline bool integer(const char *p, size_t n) {
 // a leading sign); one with an exponent is left to the caller, which reads it whole.
 inline bool plainreal(const char *p, size_t n) { return readdigits(p, n).plain; }
 
+// A number of at most 64 bytes read whole: -1^neg times m times ten to the e, m of at most
+// 19 significant digits. ok is false for a token that is not a number of the float form,
+// or not one so held: more significant digits, or an exponent of more than 9 digits
+// (those are read digit by digit, in bounded memory, outside the kernel).
+struct shortnum {
+  bool ok = false, neg = false;
+  uint64_t m = 0;
+  int32_t e = 0;
+};
+
+inline shortnum readshort(const char *p, size_t n) {
+  shortnum r;
+  size_t i = n > 0 && (p[0] == '-' || p[0] == '+') ? 1 : 0;
+  r.neg = i && p[0] == '-';
+  int sig = 0, e = 0;
+  bool digit = false, point = false;
+  for (; i < n; i++) {
+    unsigned d = unsigned(static_cast<unsigned char>(p[i])) - '0';
+    if (d <= 9) {
+      digit = true;
+      if (sig < 19 && (d || sig)) {
+        r.m = r.m * 10 + d;
+        sig++;
+        e -= point;
+      } else if (sig == 19) {
+        if (d) return shortnum();
+        e += !point;
+      } else {
+        e -= point;  // a leading zero after the point
+      }
+    } else if (p[i] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digit) return shortnum();
+  if (i < n) {
+    if ((p[i] | 0x20) != 'e' || ++i == n) return shortnum();
+    bool neg = p[i] == '-';
+    i += p[i] == '-' || p[i] == '+';
+    size_t from = i;
+    int x = 0;
+    for (; i < n && unsigned(static_cast<unsigned char>(p[i])) - '0' <= 9; i++)
+      if (i - from < 9) x = x * 10 + (p[i] - '0');
+    if (i != n || i == from || i - from > 9) return shortnum();
+    e += neg ? -x : x;
+  }
+  r.ok = true;
+  r.e = e;
+  return r;
+}
+
+#if defined(__SIZEOF_INT128__)
+__extension__ typedef unsigned __int128 wide128;
+
+// The powers of ten a 128-bit number holds, 10^0 to 10^38.
+struct powers128 {
+  wide128 p[39];
+  constexpr powers128() : p() {
+    p[0] = 1;
+    for (int i = 1; i < 39; i++) p[i] = p[i - 1] * 10;
+  }
+};
+constexpr powers128 POW128;
+
+// v times ten to the k, into out; false when that could pass 10^38.
+inline bool tens(wide128 v, int64_t k, wide128 &out) {
+  if (k < 0 || k > 38 || v >= POW128.p[38 - k]) return false;
+  out = v * POW128.p[k];
+  return true;
+}
+
+// Whether |s - a| <= t.m 10^t.e (or t.m |a| 10^t.e when relative), exactly; false too
+// when the values lie too far apart in scale to compare in 128 bits.
+inline bool shortwithin(const shortnum &a, const shortnum &s, const tokenrules::scaled &t, bool relative) {
+  wide128 bound = wide128(t.m) * (relative ? a.m : 1);
+  int64_t be = int64_t(t.e) + (relative ? a.e : 0);
+  // A zero takes no part in the scale.
+  int64_t lo = std::min({a.m ? int64_t(a.e) : INT64_MAX, s.m ? int64_t(s.e) : INT64_MAX, bound ? be : INT64_MAX});
+  wide128 x = 0, y = 0, b = 0;
+  if ((a.m && !tens(a.m, a.e - lo, x)) || (s.m && !tens(s.m, s.e - lo, y)) || (bound && !tens(bound, be - lo, b)))
+    return false;
+  wide128 d = a.neg == s.neg || !a.m || !s.m ? (x > y ? x - y : y - x) : x + y;
+  return d <= b;
+}
+#endif
+
+// Whether the numbers a and s, read whole, are within r's tolerance: exactly for FLOATS,
+// as testlib's doubles for REALS (where both values are ones a double holds exactly
+// enough: at most 2^53 times a power of ten of at most 22, read correctly rounded). False
+// too when it cannot tell, which leaves the pair to the streaming reader.
+inline bool wholewithin(const shortnum &a, const shortnum &s, const tokenrules &r) {
+  if (r.num == tokenrules::REALS) {
+    static const double pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (a.m > (1ULL << 53) || s.m > (1ULL << 53) || a.e < -22 || a.e > 22 || s.e < -22 || s.e > 22) return false;
+    double x = a.e < 0 ? double(a.m) / pow10[-a.e] : double(a.m) * pow10[a.e];
+    double y = s.e < 0 ? double(s.m) / pow10[-s.e] : double(s.m) * pow10[s.e];
+    return nearby(a.neg ? -x : x, s.neg ? -y : y, r.eps);
+  }
+#if defined(__SIZEOF_INT128__)
+  return (r.abs.given && shortwithin(a, s, r.abs, false)) || (r.rel.given && shortwithin(a, s, r.rel, true));
+#else
+  return false;
+#endif
+}
+
 // Whether the answer token a and the output token s are plainly alike under r: the same
 // bytes, alike but for case, or numbers close by their digits; testlib's numbers must also
 // each be one. wide: 16 bytes can be read from each; differ: they are known to differ.
@@ -186,12 +325,21 @@ inline bool alike(const char *a, size_t la, const char *s, size_t ls, const toke
   bool same = !differ && la == ls && samebytes(a, s, la, wide);
   switch (r.num) {
     case tokenrules::INTEGERS: return same && integer(a, la);
-    case tokenrules::REALS: return plainreal(a, la) && (same || (plainreal(s, ls) && closeby(a, la, s, ls, r, wide)));
+    case tokenrules::REALS:
+      if (plainreal(a, la) && (same || (plainreal(s, ls) && closeby(a, la, s, ls, r, wide)))) return true;
+      break;
     case tokenrules::FLOATS:
-      if (same || (la == ls && r.fold && foldsame(a, s, la))) return true;
-      return closeby(a, la, s, ls, r, wide);
+      if (same || (la == ls && r.fold && foldsame(a, s, la)) || closeby(a, la, s, ls, r, wide)) return true;
+      break;
     default: return same || (la == ls && r.fold && foldsame(a, s, la));
   }
+  // Other notations, and digits the shortcut cannot settle, read whole: e and E, signs,
+  // other counts of digits, zeros at either end.
+  shortnum x = readshort(a, la);
+  if (!x.ok || la > 64 || ls > 64) return false;
+  if (same) return true;
+  shortnum y = readshort(s, ls);
+  return y.ok && wholewithin(x, y, r);
 }
 
 // Whether two runs of whitespace, p[0, n) and q[0, m), let the tokens around them pass.
@@ -362,7 +510,7 @@ tokentally tokens(const char *p, size_t n, const char *q, size_t m, const tokenr
         size_t e = size_t(__builtin_ctzll(wa & ~lowbits(b)));
         bool differ = (ne & lowbits(e) & ~lowbits(s)) != 0, wide = i + s + 16 <= n && j + s + 16 <= m;
         // Numbers are told from the window's masks first; what they cannot tell, from the bytes.
-        bool ok = numbers && (differ ? closemasks(ma, mb, ne, s, e, r) : plainmasks(ma, s, e));
+        bool ok = numbers && (differ ? closemasks(ma, mb, ne, s, e, r, x) : plainmasks(ma, s, e));
         if (!ok && !alike(x + s, e - s, y + s, e - s, r, wide, differ)) {
           t.used1 = i + s;
           t.used2 = j + s;

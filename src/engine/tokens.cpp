@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -35,6 +34,9 @@ classes classify(const rules &r) {
   if (r.space == spacing::lcmp) c.of[unsigned('\r')] = DROPPED;
   return c;
 }
+
+// The longest token the token kernel reads whole.
+constexpr size_t SHORT = 64;
 
 // Bytes of a token's start kept to show it: the display form shows fewer characters.
 constexpr size_t SHOWN = NEAR + 1;
@@ -285,13 +287,27 @@ std::string named(const token &t) {
   return "\"" + text + "\"";
 }
 
+// The tolerances of a comparison, exact as their flags spell them; testlib's eps stands
+// for both.
+struct tolerances {
+  margin abs, rel;
+};
+
+tolerances tolerancesof(const rules &r) {
+  tolerances t;
+  if (!r.abstext.empty()) t.abs = toleranceof(r.abstext);
+  if (!r.reltext.empty()) t.rel = toleranceof(r.reltext);
+  if (r.num == numbers::reals) t.rel = t.abs;
+  return t;
+}
+
 // The tolerance of r, as a message gives it.
-std::string tolerance(const rules &r) {
-  if (r.num == numbers::reals) return figure(r.abs);
-  if (r.abs >= 0 && r.rel >= 0 && r.abs == r.rel) return figure(r.abs) + ", absolute or relative";
+std::string toleranceshown(const rules &r, const tolerances &t) {
+  if (r.num == numbers::reals) return shown(t.abs);
+  if (t.abs.given && t.rel.given && shown(t.abs) == shown(t.rel)) return shown(t.abs) + ", absolute or relative";
   std::string s;
-  if (r.abs >= 0) s = "absolute " + figure(r.abs);
-  if (r.rel >= 0) s += (s.empty() ? "relative " : " or relative ") + figure(r.rel);
+  if (t.abs.given) s = "absolute " + shown(t.abs);
+  if (t.rel.given) s += (s.empty() ? "relative " : " or relative ") + shown(t.rel);
   return s;
 }
 
@@ -410,9 +426,15 @@ judgement ending(const rules &r, reader &a, reader &b, const gap &gb, const toke
 }
 
 // The verdict on a pair of tokens read, which hold the same bytes (under the case rule)
-// when same.
-judgement decide(const rules &r, const token &ta, const token &tb, bool same) {
+// when same. Numbers compare on their exact values; testlib's rcmp compares doubles as
+// testlib does where both values are ones a double holds.
+judgement decide(const rules &r, const tolerances &tol, const token &ta, const token &tb, bool same) {
   const numeral &x = ta.num, &y = tb.num;
+  auto off = [&] {
+    return "the output has " + named(tb) + " where the answer has " + named(ta) + ": " + offby(x, y, tol.abs, tol.rel) +
+           ", more than the tolerance, " + toleranceshown(r, tol);
+  };
+  auto beyond = [&](const token &t) { return named(t) + ", whose exponent is beyond 10^18 in size"; };
   switch (r.num) {
     case numbers::none: break;
     case numbers::floats:
@@ -421,16 +443,11 @@ judgement decide(const rules &r, const token &ta, const token &tb, bool same) {
         return verdictof(DIFFERS, "the output has " + named(tb) + " where the answer has the number " + named(ta),
                          ta.at, tb.at);
       if (same) return judgement();
-      {
-        double a = x.value(), s = y.value();
-        if (within(a, s, r.abs, r.rel)) return judgement();
-        double d = s > a ? s - a : a - s;
-        return verdictof(DIFFERS,
-                         "the output has " + named(tb) + " where the answer has " + named(ta) + ": off by " +
-                             figure(d) + " (relative " + figure(a == 0 ? d : d / (a < 0 ? -a : a)) +
-                             "), more than the tolerance, " + tolerance(r),
-                         ta.at, tb.at);
-      }
+      if (x.huge) return faulty("the answer has " + beyond(ta));
+      if (y.huge)
+        return verdictof(DIFFERS, "the output has " + beyond(tb) + ", where the answer has " + named(ta), ta.at, tb.at);
+      if (exactwithin(x, y, tol.abs, tol.rel)) return judgement();
+      return verdictof(DIFFERS, off(), ta.at, tb.at);
     case numbers::integers:
       if (!x.isinteger()) return faulty("the answer has " + named(ta) + " where an integer is needed");
       if (!y.isinteger())
@@ -439,16 +456,17 @@ judgement decide(const rules &r, const token &ta, const token &tb, bool same) {
       return verdictof(DIFFERS, "the output has " + named(tb) + " where the answer has " + named(ta), ta.at, tb.at);
     case numbers::reals:
       if (!x.isfloat()) return faulty("the answer has " + named(ta) + " where a number is needed");
+      if (x.huge) return faulty("the answer has " + beyond(ta));
       if (!y.isfloat())
         return verdictof(PRESENTATION, "the output has " + named(tb) + " where a number is needed", ta.at, tb.at);
-      {
-        double a = x.value(), s = y.value();
-        if (nearby(a, s, r.abs)) return judgement();
-        return verdictof(DIFFERS,
-                         "the output has " + named(tb) + " where the answer has " + named(ta) + ": off by " +
-                             figure(s > a ? s - a : a - s) + ", more than the tolerance, " + tolerance(r),
-                         ta.at, tb.at);
-      }
+      if (same) return judgement();
+      if (y.huge)
+        return verdictof(DIFFERS, "the output has " + beyond(tb) + ", where the answer has " + named(ta), ta.at, tb.at);
+      // testlib takes any two infinities of one sign, or two values that both round to
+      // zero, as equal: past what doubles hold, values compare exactly, with eps.
+      if (x.indouble() && y.indouble() ? nearby(x.value(), y.value(), r.abs) : exactwithin(x, y, tol.abs, tol.rel))
+        return judgement();
+      return verdictof(DIFFERS, off(), ta.at, tb.at);
   }
   if (same) return judgement();
   return verdictof(DIFFERS, "the output has " + named(tb) + " where the answer has " + named(ta), ta.at, tb.at);
@@ -465,13 +483,14 @@ std::string apart(const rules &r, const gap &ga, const gap &gb) {
 
 // The token kernel's reading of r. A number that agrees with the answer's in its first k
 // significant digits, of the same place E (the value is 0.d1d2... times ten to the E),
-// differs from it by less than 10^(E-k), and once both are rounded to doubles, by at most
-// 1.25 * 10^(E-k) for k <= 15 (each rounding errs by 2^-53 of a value below 10^E, and the
-// subtraction is exact, the two lying within a factor of two). The answer's value is at
-// least 10^(E-1). So it is within an absolute tolerance when 1.25 * 10^(E-k) <= abs,
-// that is E - k <= xabs, and within a relative one when 1.25 * 10^(1-k) <= rel, that is
-// k >= krel; each is tested with a margin of a millionth.
-tokenrules kernelrules(const rules &r) {
+// differs from it by less than 10^(E-k), and the answer's magnitude is at least
+// 10^(E-1). On exact values it is so within an absolute tolerance when 10^(E-k) <= abs,
+// that is E - k <= xabs with xabs the place of abs's first digit, and within a relative
+// one when 10^(1-k) <= rel, that is k >= krel = 1 - that place. testlib's doubles each
+// round by 2^-53 of a value below 10^E, and their difference is exact (they lie within a
+// factor of two), so for k <= 15 they differ by at most 1.25 * 10^(E-k): xabs and krel
+// come from 1.25 * 10^x <= eps, with a margin of a millionth.
+tokenrules kernelrules(const rules &r, const tolerances &tol) {
   tokenrules t;
   t.white = r.space == spacing::lcmp ? tokenrules::LCMP : r.testlib ? tokenrules::TESTLIB : tokenrules::PACKAGE;
   t.space = r.space == spacing::free    ? tokenrules::FREE
@@ -482,14 +501,38 @@ tokenrules kernelrules(const rules &r) {
           : r.num == numbers::floats   ? tokenrules::FLOATS
           : r.num == numbers::integers ? tokenrules::INTEGERS
                                        : tokenrules::REALS;
-  // testlib's rcmp takes eps as either bound alike.
-  double abs = r.abs, rel = r.num == numbers::reals ? r.abs : r.rel;
-  if (rel > 0)
-    for (int k = 1; k <= 15 && t.krel == INT32_MAX; k++)
-      if (1.25L * powl(10.0L, 1 - k) <= rel * (1 - 1e-6L)) t.krel = k;
-  if (abs > 0)
-    for (int x = 400; x >= -400 && t.xabs == INT32_MIN; x--)
-      if (1.25L * powl(10.0L, x) <= abs * (1 - 1e-6L)) t.xabs = x;
+  // Places past these never meet a token the kernel reads, of at most 64 bytes.
+  constexpr int64_t FAR = 1000;
+  // A tolerance of at most 19 significant digits, as the kernel compares short numbers by.
+  auto scaled = [](const margin &v) {
+    tokenrules::scaled x;
+    const decimal &d = v.v;
+    if (!v.given || v.infinite || d.digits.size() > 19 || d.low < -FAR || d.low > FAR) return x;
+    x.given = true;
+    for (char c : d.digits) x.m = x.m * 10 + uint64_t(c - '0');
+    x.e = int32_t(d.low);
+    return x;
+  };
+  t.abs = scaled(tol.abs);
+  t.rel = scaled(tol.rel);
+  t.eps = r.abs;
+  if (r.num == numbers::reals) {
+    long double bound = 1.25L, eps = r.abs * (1 - 1e-6L);
+    int32_t x = 0;
+    while (bound > eps && x > -FAR) {
+      bound /= 10;
+      x--;
+    }
+    t.xabs = x;
+    t.krel = 1 - x;
+    return t;
+  }
+  // place of a tolerance's first digit, within FAR
+  auto first = [&](const margin &v) {
+    return v.infinite ? FAR : std::max(-FAR, std::min(FAR, v.v.low + int64_t(v.v.digits.size()) - 1));
+  };
+  if (tol.abs.given && (tol.abs.infinite || !tol.abs.v.digits.empty())) t.xabs = int32_t(first(tol.abs));
+  if (tol.rel.given && (tol.rel.infinite || !tol.rel.v.digits.empty())) t.krel = int32_t(1 - first(tol.rel));
   return t;
 }
 
@@ -501,8 +544,9 @@ judgement judgetokens(comparison &c, const rules &r) {
   bool numbers = r.num != numbers::none;
   // Equal bytes make equal tokens, but testlib's numbers must each be checked.
   bool skippable = r.num == numbers::none || r.num == numbers::floats;
-  tokenrules kr = kernelrules(r);
-  int64_t pairs = 0;
+  tolerances tol = tolerancesof(r);
+  tokenrules kr = kernelrules(r, tol);
+  int64_t pairs = 0, streamed = 0;
   judgement j;
   for (;;) {
     if (skippable) skipsame(a, b);
@@ -530,19 +574,23 @@ judgement judgetokens(comparison &c, const rules &r) {
       j = verdictof(DIFFERS, apart(r, ga, gb), ga.at, gb.at);
       break;
     }
+    // Whether the kernel saw both tokens whole, had they been short.
+    bool seen = a.more() && b.more() && a.left() > SHORT + 64 && b.left() > SHORT + 64;
     bool same = pair(a, b, ta, tb, r.fold, numbers);
     if (ended) {
       // Both ending together is the same, but for lcmp's lines past the answer's.
       if (!(ta.none && tb.none) || r.space == spacing::lcmp) j = ending(r, a, b, gb, ta, tb, pairs);
       break;
     }
-    j = decide(r, ta, tb, same);
+    j = decide(r, tol, ta, tb, same);
+    if (j.v == SAME && seen && ta.length <= int64_t(SHORT) && tb.length <= int64_t(SHORT)) streamed++;
     if (j.v != SAME) {
       if (j.v != FAILED && (r.num == numbers::integers || r.num == numbers::reals)) j = checkrest(a, r, j);
       break;
     }
     pairs++;
   }
+  j.streamed = streamed;
   // What was read before a read error decides nothing.
   if (c.a.bad || c.b.bad) {
     j = judgement();
