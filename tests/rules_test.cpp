@@ -84,7 +84,7 @@ std::string describe(const std::string &rules, const strings &flags, const std::
 // follows the NUL shows too.
 bool messageok(const std::string &rules, const strings &flags, const got &g) {
   bool whole =
-      g.v != int(J) || std::none_of(g.message.begin(), g.message.end(), [](char c) { return c >= 0 && c < 32; });
+      g.v != int(J) || std::none_of(g.message.begin(), g.message.end(), [](unsigned char c) { return c < 32; });
   for (const std::string &f : flags)
     if (g.v == int(J) && f.find('\0') != f.npos) whole = whole && g.message.find(f.substr(f.rfind('\0') + 1)) != f.npos;
   return whole && (g.v == int(A) || !g.message.empty()) &&
