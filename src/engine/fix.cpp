@@ -4,6 +4,21 @@
 
 namespace linecmp::engine {
 
+std::string printable(std::string_view s) {
+  static const char hex[] = "0123456789abcdef";
+  std::string res;
+  for (unsigned char c : s) {
+    if (c >= 32 && c < 127) {
+      res += char(c);
+    } else {
+      res += '\\';
+      res += hex[c >> 4];
+      res += hex[c & 15];
+    }
+  }
+  return res;
+}
+
 // The cut is tested on characters already written, before each byte, so the text
 // before "..." is CUT to CUT + 4 characters and "..." means at least one byte is unshown.
 void fix(std::string &buf) {

@@ -43,6 +43,11 @@ inline constexpr std::array<replacement, 300> _replace = fillreplace();
 // The display form of one byte.
 inline std::string_view shown(char c) { return _replace[static_cast<unsigned char>(c)].view(); }
 
+// s with every byte outside printable ASCII (32 to 126) written as a backslash and two hex
+// digits: text that any reader takes as one line, such as a reason that quotes a flag, or a
+// CMS admin message (CMS refuses control characters and code points U+007F to U+00BF).
+std::string printable(std::string_view s);
+
 // Replaces the non-empty line buf (line feed included when it has one) by its display form.
 void fix(std::string &buf);
 

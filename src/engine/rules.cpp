@@ -1,28 +1,11 @@
 #include "rules.h"
 
+#include "fix.h"
 #include "numbers.h"
 
 namespace linecmp::engine {
 
 namespace {
-
-// A flag or a name as a reason quotes it: bytes outside printable ASCII as a backslash and two hex
-// digits, so a NUL (which a caller of the library may pass) neither ends the reason
-// early nor a line feed splits it.
-std::string printable(const std::string &flag) {
-  static const char hex[] = "0123456789abcdef";
-  std::string res;
-  for (unsigned char c : flag) {
-    if (c >= 32 && c < 127) {
-      res += char(c);
-    } else {
-      res += '\\';
-      res += hex[c >> 4];
-      res += hex[c & 15];
-    }
-  }
-  return res;
-}
 
 // Reads a tolerance's value: a float in the format's own form, not negative. False when
 // there is none.

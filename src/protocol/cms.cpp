@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "fix.h"
 #include "judge.h"
 #include "rules.h"
 
@@ -14,25 +15,9 @@ using namespace engine;
 
 namespace {
 
-// s with every byte outside printable ASCII written as a backslash and two hex digits:
-// CMS refuses a message with control characters or code points from U+007F to U+00BF.
-std::string ascii(const std::string &s) {
-  std::string res;
-  for (unsigned char c : s) {
-    if (c >= 32 && c < 127) {
-      res += char(c);
-    } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\%02x", c);
-      res += hex;
-    }
-  }
-  return res;
-}
-
 // A failure: the reason on standard error, status 1.
 int fail(const char *program, const std::string &reason) {
-  std::fprintf(stderr, "%s: %s\n", program, ascii(reason).c_str());
+  std::fprintf(stderr, "%s: %s\n", program, printable(reason).c_str());
   return 1;
 }
 
@@ -53,7 +38,7 @@ int cms(int argc, char **argv, const char *name) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout))
     return fail(me, std::string("cannot write standard output: ") + std::strerror(errno));
   std::fputs(v.v == SAME ? "translate:success\n" : "translate:wrong\n", stderr);
-  if (v.v != SAME) std::fprintf(stderr, "ADMIN_MESSAGE: %s\n", ascii(v.brief).c_str());
+  if (v.v != SAME) std::fprintf(stderr, "ADMIN_MESSAGE: %s\n", printable(v.brief).c_str());
   // CMS needs these lines: without them it cannot tell the contestant anything.
   if (std::fflush(stderr) != 0 || std::ferror(stderr)) return 1;
   return 0;
