@@ -9,7 +9,7 @@ from setuptools import setup
 
 here = Path(__file__).parent
 version = re.search(r"project\(linecmp VERSION (\S+)", (here / "CMakeLists.txt").read_text()).group(1)
-engine = sorted(path.relative_to(here).as_posix() for path in (here / "src/engine").glob("*.cpp"))
+engine = sorted(path.relative_to(here).as_posix() for path in (here / "src/engine").glob("*/*.cpp"))
 
 ParallelCompile().install()
 setup(

@@ -21,17 +21,17 @@ cmake -S "$work" -B "$work/build" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
 # once (the point's shift in closeby, the points' test in closemasks, a power of ten off
 # by one in kernelrules), then each comparison or boolean operator, or a +/- 1, flipped.
 named() {
-  f=src/engine/scan_tokens.h
+  f=src/engine/scan/scan_tokens.h
   printf '%s\t%s\t%s\n' $f "$(grep -n 'int64_t k = int64_t(d - first) - (pa > first' "$work/$f" | cut -d: -f1)" \
     's/ - \(pa > first && pa < d \? 1 : 0\)//'
   printf '%s\t%s\t%s\n' $f "$(grep -n 'if (first >= d || pointa != pointb) return false;' "$work/$f" | cut -d: -f1)" \
     's/ \|\| pointa != pointb//'
-  f=src/engine/tokens.cpp
+  f=src/engine/rules/tokens.cpp
   printf '%s\t%s\t%s\n' $f "$(grep -n 't.xabs = int32_t(first(tol.abs))' "$work/$f" | cut -d: -f1)" \
     's/int32_t\(first\(tol.abs\)\)/int32_t(first(tol.abs) + 1)/'
 }
 operators() {
-  for f in src/engine/numbers.cpp src/engine/scan_tokens.h src/engine/tokens.cpp; do
+  for f in src/engine/rules/numbers.cpp src/engine/scan/scan_tokens.h src/engine/rules/tokens.cpp; do
     grep -n -E '(<=|>=| < | > |==|!=|&&|\|\||[+-] 1\b)' "$work/$f" | grep -v -E '^[0-9]+:\s*(//|#)' | cut -d: -f1 |
       while read -r n; do
         for s in 's/<=/</' 's/>=/>/' 's/ < / <= /' 's/ > / >= /' 's/==/!=/' 's/!=/==/' 's/&&/||/' 's/\|\|/&&/' \

@@ -21,12 +21,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine.h"
-#include "fix.h"
+#include "compare/engine.h"
 #include "linecmp.h"
 #include "reference.h"
 #include "rules_model.h"
-#include "scan.h"
+#include "scan/scan.h"
+#include "show/fix.h"
 
 using namespace linecmp::engine;
 

@@ -1,7 +1,9 @@
 # Writes a program as one C++ file, made from its main and the sources it is built from,
 # for judges that build a checker from one source file. Each quoted #include (and
-# <linecmp.h>) is replaced by the header itself, once; a header without an include guard
-# is a body meant to be included once per instruction set, and is copied at each place.
+# <linecmp.h>) is replaced by the header itself, once, found beside the including file or
+# under one of dirs (the engine's includes name their layer: "scan/scan.h"); a header
+# without an include guard is a body meant to be included once per instruction set, and
+# is copied at each place.
 #
 #   awk -v dirs="src/engine src/protocol include" -v name=linecmp-validator -v out=FILE \
 #       -f single.awk main.cpp sources.cpp...

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "engine.h"
-#include "open.h"
+#include "compare/engine.h"
+#include "read/open.h"
 
 using namespace linecmp::engine;
 

@@ -16,9 +16,9 @@
 
 #include <vector>
 
-#include "judge.h"
-#include "open.h"
-#include "rules.h"
+#include "read/open.h"
+#include "rules/judge.h"
+#include "rules/rules.h"
 
 using namespace linecmp::engine;
 

@@ -1,6 +1,6 @@
 // The whole program in-process: the end-to-end cases again at tiny block sizes, a
 // differential test against the straightforward reference, and read errors mid-run.
-#include "engine.h"
+#include "compare/engine.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -17,10 +17,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "fix.h"
-#include "judge.h"
 #include "reference.h"
-#include "scan.h"
+#include "rules/judge.h"
+#include "scan/scan.h"
+#include "show/fix.h"
 
 using namespace linecmp::engine;
 

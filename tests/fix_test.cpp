@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "fix.h"
+#include "show/fix.h"
 
 using namespace linecmp::engine;
 

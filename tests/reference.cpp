@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "block.h"
-#include "fix.h"
+#include "read/block.h"
+#include "show/fix.h"
 
 using namespace linecmp::engine;
 

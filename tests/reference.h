@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan.h"
+#include "scan/scan.h"
 
 // The report for files x and y under the (already settled) labels lab1 and lab2.
 std::string reference(std::string_view x, std::string_view y, const std::string &lab1, const std::string &lab2);

@@ -1,6 +1,6 @@
 // Every version of the scan kernels on the same random spans, against plain loops: spans
 // that start anywhere, end mid-line, and cross the 64-byte words the masks are made of.
-#include "scan.h"
+#include "scan/scan.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "fix.h"
-#include "judge.h"
-#include "rules.h"
+#include "rules/judge.h"
+#include "rules/rules.h"
+#include "show/fix.h"
 
 namespace linecmp::protocol {
 

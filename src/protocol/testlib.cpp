@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "judge.h"
-#include "open.h"
-#include "rules.h"
+#include "read/open.h"
+#include "rules/judge.h"
+#include "rules/rules.h"
 #include "testlib.h"
 
 namespace linecmp::protocol {

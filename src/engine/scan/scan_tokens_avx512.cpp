@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "scan.h"
+#include "scan/scan.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(                                                                                  \
@@ -53,7 +53,7 @@ struct zmmtokens {
 }  // namespace
 
 namespace avx512_tokens {
-#include "scan_tokens.h"
+#include "scan/scan_tokens.h"
 }  // namespace avx512_tokens
 
 tokentally tokens_avx512(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "scan.h"
+#include "scan/scan.h"
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -61,7 +61,7 @@ struct bytewise {
 }  // namespace
 
 namespace portable_tokens {
-#include "scan_tokens.h"
+#include "scan/scan_tokens.h"
 }  // namespace portable_tokens
 
 tokentally tokens_portable(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {
@@ -116,7 +116,7 @@ struct xmmtokens {
 }  // namespace
 
 namespace sse2_tokens {
-#include "scan_tokens.h"
+#include "scan/scan_tokens.h"
 }  // namespace sse2_tokens
 
 tokentally tokens_sse2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {

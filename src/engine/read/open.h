@@ -8,7 +8,7 @@
 #include <istream>
 #include <memory>
 
-#include "block.h"
+#include "read/block.h"
 
 namespace linecmp::engine {
 

@@ -1,4 +1,4 @@
-#include "judge.h"
+#include "rules/judge.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "open.h"
+#include "read/open.h"
 
 namespace linecmp::engine {
 

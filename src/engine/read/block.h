@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "fix.h"
-#include "kind.h"
-#include "scan.h"
+#include "kind/kind.h"
+#include "scan/scan.h"
+#include "show/fix.h"
 
 namespace linecmp::engine {
 

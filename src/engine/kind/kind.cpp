@@ -1,4 +1,4 @@
-#include "kind.h"
+#include "kind/kind.h"
 
 #include <algorithm>
 #include <array>

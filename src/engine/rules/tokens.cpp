@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "judge.h"
-#include "numbers.h"
-#include "rules.h"
+#include "rules/judge.h"
+#include "rules/numbers.h"
+#include "rules/rules.h"
 
 namespace linecmp::engine {
 

@@ -1,4 +1,4 @@
-#include "fix.h"
+#include "show/fix.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "keyhash.h"
+#include "kind/keyhash.h"
 
 #include <cstring>
 #include <random>

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "scan.h"
+#include "scan/scan.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
@@ -20,8 +20,8 @@
 namespace linecmp::engine {
 
 namespace avx2base {
-#include "scan_body.h"
-#include "scan_ymm.h"
+#include "scan/scan_body.h"
+#include "scan/scan_ymm.h"
 }  // namespace avx2base
 
 const kernels avx2 = {"avx2",

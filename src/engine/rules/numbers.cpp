@@ -1,4 +1,4 @@
-#include "numbers.h"
+#include "rules/numbers.h"
 
 #include <algorithm>
 #include <charconv>

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "engine.h"
-#include "rules.h"
+#include "compare/engine.h"
+#include "rules/rules.h"
 
 namespace linecmp::engine {
 

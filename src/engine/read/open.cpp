@@ -1,4 +1,4 @@
-#include "open.h"
+#include "read/open.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -12,7 +12,7 @@
 
 #include <cstring>
 
-#include "scan.h"
+#include "scan/scan.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(                                                                                  \
@@ -27,8 +27,8 @@ namespace linecmp::engine {
 
 namespace avx512base {
 
-#include "scan_body.h"
-#include "scan_ymm.h"
+#include "scan/scan_body.h"
+#include "scan/scan_ymm.h"
 
 namespace {
 

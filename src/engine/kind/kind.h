@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "keyhash.h"
+#include "kind/keyhash.h"
 
 namespace linecmp::engine {
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <memory>
 
-#include "engine.h"
-#include "judge.h"
-#include "open.h"
-#include "rules.h"
+#include "compare/engine.h"
+#include "read/open.h"
+#include "rules/judge.h"
+#include "rules/rules.h"
 
 namespace linecmp {
 

@@ -1,7 +1,7 @@
-#include "rules.h"
+#include "rules/rules.h"
 
-#include "fix.h"
-#include "numbers.h"
+#include "rules/numbers.h"
+#include "show/fix.h"
 
 namespace linecmp::engine {
 

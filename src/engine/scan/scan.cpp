@@ -1,7 +1,7 @@
 // The portable kernels, the SSE2 ones every x86-64 CPU runs, and the choice among all
 // versions at start-up. The AVX2 and AVX-512 versions live in files of their own, each
 // compiled for its instructions alone.
-#include "scan.h"
+#include "scan/scan.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,7 +18,7 @@ namespace linecmp::engine {
 // The portable and SSE2 versions, from the bodies every version shares.
 namespace base {
 
-#include "scan_body.h"
+#include "scan/scan_body.h"
 
 namespace {
 

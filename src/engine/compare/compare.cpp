@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine.h"
-#include "fix.h"
+#include "compare/engine.h"
+#include "show/fix.h"
 
 namespace linecmp::engine {
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "block.h"
-#include "scan.h"
+#include "read/block.h"
+#include "scan/scan.h"
 
 namespace linecmp::engine {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "scan.h"
+#include "scan/scan.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,popcnt,bmi,lzcnt"))), apply_to = function)
@@ -107,7 +107,7 @@ struct ymmtokens {
 }  // namespace
 
 namespace avx2_tokens {
-#include "scan_tokens.h"
+#include "scan/scan_tokens.h"
 }  // namespace avx2_tokens
 
 tokentally tokens_avx2(const char *p, size_t n, const char *q, size_t m, const tokenrules &r) {

@@ -1,4 +1,4 @@
-#include "block.h"
+#include "read/block.h"
 
 #include <algorithm>
 #include <cerrno>
