@@ -37,6 +37,20 @@ judgement judge(const judged &j, const rules &r) {
   return judge(c, r);
 }
 
+// Whether c is whitespace to a token judge, as C's isspace() is.
+static bool white(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Where a token judge that compares whitespace byte for byte parts the files of w, which
+// share the bytes before it: where they first differ, when either holds whitespace there;
+// else the start of the token that byte falls in (or its line, for a token that starts
+// before the bytes kept).
+static int64_t tokenplace(const outcome &w) {
+  if ((!w.rest1.empty() && white(w.rest1[0])) || (!w.rest2.empty() && white(w.rest2[0]))) return w.offset;
+  size_t k = w.near.size();
+  while (k > 0 && !white(w.near[k - 1])) k--;
+  return w.offset - (k > 0 ? int64_t(w.near.size() - k) : w.byte - 1);
+}
+
 // The place where two files first differ, as one line for a judge that shows no more: the
 // line and byte, then what each file holds there, in display form.
 static std::string placed(const outcome &w);
@@ -96,7 +110,7 @@ judgement judge(comparison &c, const rules &how) {
   }
   r.where = compare(c, out);
   std::string kind = r.where.differ && !r.where.unreadable && r.where.kindknown ? kindline(r.where) : "";
-  if (r.where.differ && !r.where.unreadable) showfirst(r.where, c.names, out);
+  if (r.where.differ && !r.where.unreadable) std::fputs(readablefirst(r.where, "expected", "output").c_str(), out);
   if (!kind.empty()) std::fprintf(out, "%s\n", kind.c_str());
   std::fclose(out);
   r.message.assign(text, length);
@@ -106,7 +120,10 @@ judgement judge(comparison &c, const rules &how) {
     r.message = std::string("Cannot read file ") + (r.where.unreadable == 1 ? c.path1 : c.path2) + ".";
   } else {
     r.v = r.where.differ ? DIFFERS : SAME;
-    if (r.v == DIFFERS) r.brief = placed(r.where) + (kind.empty() ? "" : "; " + kind);
+    if (r.v == DIFFERS) {
+      r.brief = placed(r.where) + (kind.empty() ? "" : "; " + kind);
+      r.answerat = r.outputat = tokenplace(r.where);
+    }
   }
   return r;
 }

@@ -12,6 +12,7 @@
 #include "rules/judge.h"
 #include "rules/numbers.h"
 #include "rules/rules.h"
+#include "show/readable.h"
 
 namespace linecmp::engine {
 
@@ -38,13 +39,14 @@ classes classify(const rules &r) {
 // The longest token the token kernel reads whole.
 constexpr size_t SHORT = 64;
 
-// Bytes of a token's start kept to show it: the display form shows fewer characters.
-constexpr size_t SHOWN = NEAR + 1;
+// Bytes of a token's start kept to show it: the readable form shows fewer characters.
+constexpr size_t SHOWN = AFTER;
 
 // A place in a file, to show it: its line and the bytes before it on that line (col of
-// them, the last NEAR kept), and bytes from it on, up to the end of the line.
+// them, the last NEAR kept), and bytes from it on, up to the end of the line; and the
+// bytes of the file before it.
 struct spot {
-  int64_t line = 1, col = 0;
+  int64_t line = 1, col = 0, offset = 0;
   std::string near, rest;
   // Whether the line so far, and the line before it, hold nothing but carriage returns:
   // empty lines as testlib's lcmp reads them, which drops an empty last answer line.
@@ -93,6 +95,7 @@ struct reader {
       keeplast(at.near, p, n);
       at.bare = at.bare && engine::bare(p, n);
     }
+    at.offset += int64_t(n);
     f.pos += n;
   }
 
@@ -263,28 +266,42 @@ void skipsame(reader &a, reader &b) {
   }
 }
 
-// How a verdict other than SAME is told: the reason, then both places, each under its
-// label with a mark beneath it.
+// A reason in two forms: text, for the jury's message, naming tokens in the readable
+// form; and shown, for the one line a judge's admins see raw, in the display form.
+struct said {
+  std::string text, shown;
+  said(std::string s) : text(s), shown(std::move(s)) {}  // NOLINT(google-explicit-constructor): reasons are built with +
+  said(const char *s) : said(std::string(s)) {}          // NOLINT(google-explicit-constructor)
+  said(std::string t, std::string d) : text(std::move(t)), shown(std::move(d)) {}
+};
+
+said operator+(const said &x, const said &y) { return {x.text + y.text, x.shown + y.shown}; }
+
+// How a verdict other than SAME is told: the reason, then both places in the readable
+// form, each under its label with a mark beneath it.
 std::string told(const std::string &reason, const spot &answer, const spot &output) {
   std::string text = reason + "\n";
   for (auto [label, s] : {std::make_pair("expected", &answer), std::make_pair("output", &output)}) {
     char head[96];
     std::snprintf(head, sizeof head, "%8s line %" PRId64 ", byte %" PRId64 ": ", label, s->line, s->col + 1);
-    std::string lead = before(s->near, s->col);
-    text += head + lead + past(s->rest, s->col == 0) + "\n";
-    text += std::string(std::strlen(head) + lead.size(), ' ') + "^\n";
+    bool more = s->rest.size() >= SHOWN && s->rest.back() != '\n';
+    shownline l = around(side{s->near, s->col, s->rest, more});
+    text += head + l.text + "\n";
+    text += std::string(std::strlen(head) + l.caret, ' ') + "^\n";
   }
   return text;
 }
 
-// A token as a reason names it: in display form, cut, between quotes.
-std::string named(const token &t) {
+// A token as a reason names it, between quotes: in the readable form, cut to WIDTH code
+// points; and in the display form of its first NEAR + 1 bytes, cut.
+said named(const token &t) {
   std::string s = t.at.rest.substr(0, size_t(std::min<int64_t>(t.length, int64_t(t.at.rest.size()))));
   std::string text;
   size_t i = 0;
-  while (i < s.size() && text.size() < CUT) text += shown(s[i++]);
+  std::string_view head = std::string_view(s).substr(0, NEAR + 1);
+  while (i < head.size() && text.size() < CUT) text += shown(head[i++]);
   if (i < size_t(t.length)) text += "...";
-  return "\"" + text + "\"";
+  return {"\"" + readablecut(s, size_t(t.length) > s.size()) + "\"", "\"" + text + "\""};
 }
 
 // The tolerances of a comparison, exact as their flags spell them; testlib's eps stands
@@ -312,15 +329,17 @@ std::string toleranceshown(const rules &r, const tolerances &t) {
 }
 
 // A verdict, with its message and its one line for a judge's admins.
-judgement verdictof(verdict v, const std::string &reason, const spot &answer, const spot &output) {
+judgement verdictof(verdict v, const said &reason, const spot &answer, const spot &output) {
   judgement j;
   j.v = v;
-  j.message = told(reason, answer, output);
+  j.message = told(reason.text, answer, output);
+  j.answerat = answer.offset;
+  j.outputat = output.offset;
   char where[96];
   std::snprintf(where, sizeof where,
                 " (output line %" PRId64 ", byte %" PRId64 "; answer line %" PRId64 ", byte %" PRId64 ")", output.line,
                 output.col + 1, answer.line, answer.col + 1);
-  j.brief = reason + where;
+  j.brief = reason.shown + where;
   return j;
 }
 
@@ -328,10 +347,10 @@ judgement verdictof(verdict v, const std::string &reason, const spot &answer, co
 std::string plural(int64_t n, const std::string &noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
 
 // A judge error that the answer causes.
-judgement faulty(const std::string &reason) {
+judgement faulty(const said &reason) {
   judgement j;
   j.v = FAILED;
-  j.message = reason;
+  j.message = reason.text;
   return j;
 }
 
