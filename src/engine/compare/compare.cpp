@@ -178,15 +178,6 @@ std::string before(const std::string &near, int64_t col) {
   return res;
 }
 
-void showfirst(const outcome &o, const labels &names, FILE *out) {
-  // The line before the difference is the same in both files.
-  std::string shared = before(o.near, o.byte - 1);
-  std::fprintf(out, "first difference at line %" PRId64 ", byte %" PRId64 ":\n", o.line, o.byte);
-  std::fprintf(out, "%8s: %s%s\n", names.l1, shared.c_str(), past(o.rest1, o.byte == 1).c_str());
-  std::fprintf(out, "%8s: %s%s\n", names.l2, shared.c_str(), past(o.rest2, o.byte == 1).c_str());
-  std::fprintf(out, "%*s^\n", int(10 + shared.size()), "");
-}
-
 side sideof(const outcome &o, bool second) {
   const std::string &rest = second ? o.rest2 : o.rest1;
   // Only a line that goes on past the bytes kept fills them without a line feed.

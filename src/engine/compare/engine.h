@@ -75,10 +75,6 @@ struct outcome {
 // its path.
 outcome compare(comparison &c, FILE *out);
 
-// Prints to out where the files of o first differ, and both lines around that byte in
-// display form under the labels, with a mark beneath it.
-void showfirst(const outcome &o, const labels &names, FILE *out);
-
 // One file's side of where the files of o first differ, for the readable form: the
 // second's when second.
 side sideof(const outcome &o, bool second);
@@ -87,13 +83,13 @@ side sideof(const outcome &o, bool second);
 // under the labels, whole and aligned, with a mark beneath the place.
 std::string readablefirst(const outcome &o, std::string_view label1, std::string_view label2);
 
-// The display form of a line from where two files part, rest, as showfirst() shows it:
+// The display form of a line from where two files part, rest, as a judge's one line shows it:
 // under NEAR characters of it, then "..." when a byte is left unshown, or, where the
 // file ended there without a line feed, the end-of-line marker, or "(end of file)" when
 // it had no such line at all (linestart: rest starts its line).
 std::string past(std::string rest, bool linestart);
 
-// The display form of the last bytes of near, as showfirst() shows what comes before a
+// The display form of the last bytes of near, as a judge's one line shows what comes before a
 // place: under NEAR characters, after "..." when bytes before them, of the col bytes
 // that precede the place on its line, are left unshown.
 std::string before(const std::string &near, int64_t col);
