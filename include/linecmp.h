@@ -121,9 +121,9 @@ const char *name(kind k);
 
 // What a comparison found.
 struct result {
-  bool same = true;     // exactly when the report is empty
-  std::string report;   // the report, exactly as linecmp prints it under the labels
-  place first;          // where the inputs first differ
+  bool same = true;    // exactly when the report is empty
+  std::string report;  // the report, exactly as linecmp prints it under the labels
+  place first;         // where the inputs first differ
   // When they differ: that place, and both lines around it in the readable form (printable
   // text as it is, everything else escaped and named, always valid UTF-8), under the
   // labels whole, with a mark beneath the place.

@@ -181,7 +181,8 @@ PYBIND11_MODULE(_linecmp, m) {
   });
   m.def("compare", &compare, py::arg("a"), py::arg("b"), py::arg("labels"), py::arg("kind"),
         "compare(a, b, labels, kind) -> (same, report, line, byte, locator, lines1, lines2, differing, kind, crlf1, "
-        "crlf2, unterminated1, unterminated2, explanation): a and b are each an os.PathLike, contents or a Descriptor; labels is "
+        "crlf2, unterminated1, unterminated2, explanation): a and b are each an os.PathLike, contents or a Descriptor; "
+        "labels is "
         "None or two labels; kind: find the kind of difference.");
   m.def("judge", &judge, py::arg("rules"), py::arg("answer"), py::arg("output"), py::arg("flags"),
         "judge(rules, answer, output, flags) -> (verdict, message), the verdict one of accepted, wrong_answer and "

@@ -188,16 +188,22 @@ TEST(Explanation, NamesTheKindAndThePlaceUnderWholeLabels) {
        "expected output and your output differ in content at line 2, byte 1; 1 of 2 pairs of lines differ; "
        "expected output has 2 lines, your output has 2\nfirst difference at line 2, byte 1:\n"
        "expected output: 2\n    your output: 3\n                 ^\n"},
-      {"a\r\n", "a\n", "r\xc3\xa9" "f\xff", "same", false,
-       "r\xc3\xa9" "f\\xff and same differ at line 1, byte 2; 1 of 1 pair of lines differ; r\xc3\xa9" "f\\xff has 1 "
-       "line, same has 1\nfirst difference at line 1, byte 2:\nr\xc3\xa9" "f\\xff: a\\r\n   same: a\n          ^\n"},
+      {"a\r\n", "a\n",
+       "r\xc3\xa9"
+       "f\xff",
+       "same", false,
+       "r\xc3\xa9"
+       "f\\xff and same differ at line 1, byte 2; 1 of 1 pair of lines differ; r\xc3\xa9"
+       "f\\xff has 1 "
+       "line, same has 1\nfirst difference at line 1, byte 2:\nr\xc3\xa9"
+       "f\\xff: a\\r\n   same: a\n          ^\n"},
       {"x\n", "x\ny\n", "eq", "eq", true,
        "first and second differ in content at line 2, byte 1; 0 of 1 pair of lines differ; first has 1 line, second "
        "has 2\nfirst difference at line 2, byte 1:\n first: (end of file)\nsecond: y\n        ^\n"},
   };
   for (const row &r : rows) {
-    linecmp::result got = linecmp::compare(linecmp::bytes(r.x), linecmp::bytes(r.y), r.l1, r.l2,
-                                           linecmp::compare_options{r.kind, {}});
+    linecmp::result got =
+        linecmp::compare(linecmp::bytes(r.x), linecmp::bytes(r.y), r.l1, r.l2, linecmp::compare_options{r.kind, {}});
     EXPECT_EQ(got.explanation, r.want);
     EXPECT_EQ(got.explanation.substr(got.explanation.find('\n') + 1), got.locator);
   }

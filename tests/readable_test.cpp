@@ -40,8 +40,10 @@ std::vector<strings> rows(const std::string &group, size_t fields, size_t escape
         f.back().push_back(c);
     bool ok = f.size() == fields;
     for (size_t i = 1; ok && i <= escaped; i++) ok = unescape(std::string(f[i]), f[i]);
-    if (!ok) ADD_FAILURE() << READABLE_CASES << ":" << n << ": not a row of [" << group << "]";
-    else out.push_back(f);
+    if (!ok)
+      ADD_FAILURE() << READABLE_CASES << ":" << n << ": not a row of [" << group << "]";
+    else
+      out.push_back(f);
   }
   if (out.empty()) ADD_FAILURE() << READABLE_CASES << " has no rows of [" << group << "]";
   return out;
@@ -94,8 +96,9 @@ TEST(Readable, Windows) {
 // Random lines of UTF-8, invalid bytes, escapes and spaces, parted at random: the locator
 // is valid UTF-8, and each window holds the place within WIDTH code points and its marks.
 TEST(Readable, AnyBytesGiveValidUtf8OfBoundedWidth) {
-  const strings pieces = {"a", " ", "\t", "\r", "\xc3\xa9", "\xe2\x80\xae", "\xf0\x9f\x98\x80", "\xc3", "\xa9",
-                          "\xff", "\xe2\x82", "\x1b", "\\", "\xc2\x85", "\xed\xa0\x80", std::string(1, '\0')};
+  const strings pieces = {
+      "a",    " ",    "\t",       "\r",   "\xc3\xa9", "\xe2\x80\xae", "\xf0\x9f\x98\x80", "\xc3",
+      "\xa9", "\xff", "\xe2\x82", "\x1b", "\\",       "\xc2\x85",     "\xed\xa0\x80",     std::string(1, '\0')};
   std::mt19937 rng(7);
   const size_t marks = codepoints("… (missing end-of-line character)");
   for (int t = 0; t < 3000; t++) {

@@ -2,11 +2,11 @@
 // paths, descriptors or contents, over the same engine as the programs.
 #include <linecmp.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <memory>
 
 #include "compare/engine.h"
@@ -109,9 +109,7 @@ void readable(const comparison &c, const outcome &o, const opened &x, const open
 }
 
 // n and a noun, plural unless n is 1.
-std::string counted(int64_t n, const char *noun) {
-  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
+std::string counted(int64_t n, const char *noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
 
 // The first line of the explanation of r, whose inputs differ, under the labels l1 and l2
 // (readable already): the kind, when found, the place and the counts.

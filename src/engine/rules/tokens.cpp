@@ -270,8 +270,11 @@ void skipsame(reader &a, reader &b) {
 // form; and shown, for the one line a judge's admins see raw, in the display form.
 struct said {
   std::string text, shown;
-  said(std::string s) : text(s), shown(std::move(s)) {}  // NOLINT(google-explicit-constructor): reasons are built with +
-  said(const char *s) : said(std::string(s)) {}          // NOLINT(google-explicit-constructor)
+  // Not explicit: reasons are built with +, from strings and C strings alike.
+  // cppcheck-suppress noExplicitConstructor
+  said(std::string s) : text(s), shown(std::move(s)) {}
+  // cppcheck-suppress noExplicitConstructor
+  said(const char *s) : said(std::string(s)) {}
   said(std::string t, std::string d) : text(std::move(t)), shown(std::move(d)) {}
 };
 
@@ -284,8 +287,8 @@ std::string told(const std::string &reason, const spot &answer, const spot &outp
   for (auto [label, s] : {std::make_pair("expected", &answer), std::make_pair("output", &output)}) {
     char head[96];
     std::snprintf(head, sizeof head, "%8s line %" PRId64 ", byte %" PRId64 ": ", label, s->line, s->col + 1);
-    bool more = s->rest.size() >= SHOWN && s->rest.back() != '\n';
-    shownline l = around(side{s->near, s->col, s->rest, more});
+    bool goes = s->rest.size() >= SHOWN && s->rest.back() != '\n';
+    shownline l = around(side{s->near, s->col, s->rest, goes});
     text += head + l.text + "\n";
     text += std::string(std::strlen(head) + l.caret, ' ') + "^\n";
   }

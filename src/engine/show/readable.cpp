@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <vector>
 
 namespace linecmp::engine {
@@ -54,6 +55,7 @@ size_t unfinished(std::string_view s) {
   return 0;
 }
 
+// The escape of one byte: a backslash, x and two hex digits.
 std::string hexbyte(unsigned char b) {
   char t[8];
   std::snprintf(t, sizeof t, "\\x%02x", b);
@@ -78,10 +80,9 @@ void endspaces(std::vector<unit> &v) {
   for (size_t i = v.size(); i > 0 && v[i - 1].shown == " "; i--) v[i - 1].shown = "\\s";
 }
 
+// Code points the units of v show.
 size_t widths(const std::vector<unit> &v) {
-  size_t n = 0;
-  for (const unit &u : v) n += width(u);
-  return n;
+  return std::accumulate(v.begin(), v.end(), size_t(0), [](size_t n, const unit &u) { return n + width(u); });
 }
 
 // One line's bytes from the place on, as units: the unfinished character of the shared
@@ -149,9 +150,9 @@ unit readunit(std::string_view s) {
 }
 
 size_t codepoints(std::string_view s) {
-  size_t n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xc0) != 0x80;
-  return n;
+  // Every byte but a continuation byte starts a code point.
+  return size_t(
+      std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
 }
 
 std::string readable(std::string_view s) {
