@@ -38,10 +38,10 @@ judgement judge(const judged &j, const rules &r) {
 }
 
 // Whether c is whitespace to a token judge, as C's isspace() is.
-static bool white(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+static bool judgedwhite(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Whether rest, the bytes of a file from a place on, goes on with a token there.
-static bool token(const std::string &rest) { return !rest.empty() && !white(rest[0]); }
+static bool tokenthere(const std::string &rest) { return !rest.empty() && !judgedwhite(rest[0]); }
 
 // Where a token judge that reads a token whole, then compares the whitespace after it byte
 // for byte, parts the files of w, which share the bytes before where they first differ:
@@ -49,10 +49,10 @@ static bool token(const std::string &rest) { return !rest.empty() && !white(rest
 // goes on with the token there (so the two tokens differ); else that byte itself. A token
 // that starts before the bytes kept is taken to start its line.
 static int64_t tokenplace(const outcome &w) {
-  bool within = !w.near.empty() && !white(w.near.back());
-  if (!within || !(token(w.rest1) || token(w.rest2))) return w.offset;
+  bool within = !w.near.empty() && !judgedwhite(w.near.back());
+  if (!within || !(tokenthere(w.rest1) || tokenthere(w.rest2))) return w.offset;
   size_t k = w.near.size();
-  while (k > 0 && !white(w.near[k - 1])) k--;
+  while (k > 0 && !judgedwhite(w.near[k - 1])) k--;
   return w.offset - (k > 0 ? int64_t(w.near.size() - k) : w.byte - 1);
 }
 
