@@ -51,6 +51,9 @@ struct spot {
   // Whether the line so far, and the line before it, hold nothing but carriage returns:
   // empty lines as testlib's lcmp reads them, which drops an empty last answer line.
   bool bare = true, barebefore = false;
+  // Whether rest stops where the block read so far ends, before the line's end: the line
+  // may go on, which only a later read would tell.
+  bool unread = false;
 };
 
 // Whether p[0, n) holds nothing but carriage returns.
@@ -120,6 +123,7 @@ struct reader {
       size_t n = std::min(left(), SHOWN);
       const char *lf = static_cast<const char *>(std::memchr(p, '\n', n));
       s.rest.assign(p, lf ? size_t(lf - p) + 1 : n);
+      s.unread = !lf && n == left();
     }
     return s;
   }
@@ -240,7 +244,11 @@ bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers) {
   // Show each token with what follows it on its line, as far as the block holds it.
   for (auto [r, t] : {std::make_pair(&a, &ta), std::make_pair(&b, &tb)}) {
     std::string &rest = t->at.rest;
-    if (rest.size() < SHOWN && !rest.empty() && rest.back() != '\n') rest += r->place().rest;
+    if (rest.size() < SHOWN && !rest.empty() && rest.back() != '\n') {
+      spot after = r->place();
+      rest += after.rest;
+      t->at.unread = after.unread;
+    }
     if (rest.size() > SHOWN) rest.resize(SHOWN);
   }
   return same;
@@ -287,7 +295,7 @@ std::string told(const std::string &reason, const spot &answer, const spot &outp
   for (auto [label, s] : {std::make_pair("expected", &answer), std::make_pair("output", &output)}) {
     char head[96];
     std::snprintf(head, sizeof head, "%8s line %" PRId64 ", byte %" PRId64 ": ", label, s->line, s->col + 1);
-    bool goes = s->rest.size() >= SHOWN && s->rest.back() != '\n';
+    bool goes = (s->rest.size() >= SHOWN || s->unread) && s->rest.back() != '\n';
     shownline l = around(side{s->near, s->col, s->rest, goes});
     text += head + l.text + "\n";
     text += std::string(std::strlen(head) + l.caret, ' ') + "^\n";
