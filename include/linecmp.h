@@ -121,10 +121,16 @@ const char *name(kind k);
 
 // What a comparison found.
 struct result {
-  bool same = true;     // exactly when the report is empty
-  std::string report;   // the report, exactly as linecmp prints it under the labels
-  place first;          // where the inputs first differ
-  std::string locator;  // when they differ: that place, and both lines around it in display form
+  bool same = true;    // exactly when the report is empty
+  std::string report;  // the report, exactly as linecmp prints it under the labels
+  place first;         // where the inputs first differ
+  // When they differ: that place, and both lines around it in the readable form (printable
+  // text as it is, everything else escaped and named, always valid UTF-8), under the
+  // labels whole, with a mark beneath the place.
+  std::string locator;
+  // When they differ, for the people who read it, in the readable form: a first line that
+  // says what differs (the kind, when found; the place; the counts), then the locator.
+  std::string explanation;
   // The lines of each input (a last line without a line feed counts), and the pairs of
   // lines that differ: lines are paired by number, so one line inserted makes every later
   // pair differ, and a last line that lacks its line feed differs from the same line with
@@ -140,8 +146,10 @@ struct result {
 };
 
 // Compares two inputs line by line, as linecmp does. Labels default to the paths of
-// files, as linecmp's do, and to "first" and "second" for descriptors and contents; like
-// linecmp's, they are cut to 8 bytes and become "first" and "second" when equal. Throws
+// files, as linecmp's do, and to "first" and "second" for descriptors and contents; in the
+// report, like linecmp's, they are cut to 8 bytes and become "first" and "second" when
+// equal; the locator and the explanation show them whole ("first" and "second" when
+// equal). Throws
 // error for an input that cannot be opened or read, judge_error for LINECMP_KERNEL, and
 // cancelled when cancel, if given, says to stop.
 result compare(const input &first, const input &second);

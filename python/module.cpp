@@ -119,8 +119,9 @@ auto unlocked(F call) {
 // compare(a, b, labels, kind): same, the report, the line and byte of the first
 // difference (0 when none), the locator, the lines of each input, the differing pairs,
 // and, when kind is true, the kind's name, whether each input holds a CR LF and whether
-// each lacks its last line feed (otherwise None, and False four times). labels is None
-// or a tuple of two.
+// each lacks its last line feed (otherwise None, and False four times); then the
+// explanation. labels is None or a tuple of two. The locator and the explanation are
+// valid UTF-8 whatever the inputs, so they decode as it.
 py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &labels, bool kind) {
   argument x(a), y(b);
   std::optional<std::pair<std::string, std::string>> named;
@@ -134,8 +135,9 @@ py::tuple compare(py::handle a, py::handle b, const std::optional<py::tuple> &la
                  : linecmp::compare(x.in(), y.in(), how);
   });
   py::object found = r.kind ? py::object(py::str(linecmp::name(*r.kind))) : py::object(py::none());
-  return py::make_tuple(r.same, fsdecoded(r.report), r.first.line, r.first.byte, fsdecoded(r.locator), r.lines[0],
-                        r.lines[1], r.differing, found, r.crlf[0], r.crlf[1], r.unterminated[0], r.unterminated[1]);
+  return py::make_tuple(r.same, fsdecoded(r.report), r.first.line, r.first.byte, py::str(r.locator), r.lines[0],
+                        r.lines[1], r.differing, found, r.crlf[0], r.crlf[1], r.unterminated[0], r.unterminated[1],
+                        py::str(r.explanation));
 }
 
 // judge(rules, answer, output, flags): the verdict's name and the message.
@@ -179,7 +181,8 @@ PYBIND11_MODULE(_linecmp, m) {
   });
   m.def("compare", &compare, py::arg("a"), py::arg("b"), py::arg("labels"), py::arg("kind"),
         "compare(a, b, labels, kind) -> (same, report, line, byte, locator, lines1, lines2, differing, kind, crlf1, "
-        "crlf2, unterminated1, unterminated2): a and b are each an os.PathLike, contents or a Descriptor; labels is "
+        "crlf2, unterminated1, unterminated2, explanation): a and b are each an os.PathLike, contents or a Descriptor; "
+        "labels is "
         "None or two labels; kind: find the kind of difference.");
   m.def("judge", &judge, py::arg("rules"), py::arg("answer"), py::arg("output"), py::arg("flags"),
         "judge(rules, answer, output, flags) -> (verdict, message), the verdict one of accepted, wrong_answer and "

@@ -7,9 +7,12 @@
 // whitespace and any case, unless case_sensitive, space_change_sensitive or a float
 // tolerance says otherwise; with both of the first two alone it compares exactly. It
 // exits 42 when the team's output is accepted and 43 when it is not, and then writes the
-// jury's message to feedback_dir/judgemessage.txt. Any other status is a judge error,
-// with the reason on standard error and in judgemessage.txt.
+// jury's message to feedback_dir/judgemessage.txt and, for a tool that shows the jury
+// both files at the place judged, its byte offset in the answer and in the output to
+// feedback_dir/diffposition.txt. Any other status is a judge error, with the reason on
+// standard error and in judgemessage.txt.
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,9 +44,9 @@ int main(int argc, char **argv) {
   judged j;
   std::string why;
   bool opened = openjudged(argv[2], "/dev/stdin", j, why);
-  std::string path = argv[3];
-  if (path.back() != '/') path += '/';
-  path += "judgemessage.txt";
+  std::string folder = argv[3];
+  if (folder.back() != '/') folder += '/';
+  std::string path = folder + "judgemessage.txt";
   FILE *msg = create(path.c_str());
   if (!msg) return fail(nullptr, "cannot write " + path + ": " + std::strerror(errno));
   rules how;
@@ -58,5 +61,17 @@ int main(int argc, char **argv) {
     return fail(nullptr, reason);
   }
   if (std::fclose(msg) != 0) return fail(nullptr, "cannot write " + path + ": " + std::strerror(errno));
-  return r.v == SAME ? 42 : 43;
+  if (r.v == SAME) return 42;
+  // Two offsets and no line feed, as the tools that read the file expect.
+  std::string where = folder + "diffposition.txt";
+  FILE *pos = create(where.c_str());
+  if (!pos) return fail(nullptr, "cannot write " + where + ": " + std::strerror(errno));
+  std::fprintf(pos, "%" PRId64 " %" PRId64, r.answerat, r.outputat);
+  if (std::fflush(pos) != 0 || std::ferror(pos)) {
+    std::string reason = "cannot write " + where + ": " + std::strerror(errno);
+    std::fclose(pos);
+    return fail(nullptr, reason);
+  }
+  if (std::fclose(pos) != 0) return fail(nullptr, "cannot write " + where + ": " + std::strerror(errno));
+  return 43;
 }

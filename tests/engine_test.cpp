@@ -73,6 +73,9 @@ std::string run(const std::string &x, const std::string &y, size_t block, const 
   EXPECT_EQ(o.differ, p.line > 0);
   EXPECT_EQ(o.line, p.line);
   EXPECT_EQ(o.byte, p.byte);
+  if (o.differ) {
+    EXPECT_EQ(o.offset, p.offset);
+  }
   EXPECT_EQ(o.near, p.near);
   EXPECT_EQ(o.rest1.substr(0, p.rest1.size()), p.rest1);
   EXPECT_EQ(o.rest2.substr(0, p.rest2.size()), p.rest2);

@@ -3,8 +3,11 @@
 # in a judge, each in an empty folder, and checks what each leaves as a judge would take
 # it: every validator folder it makes (output_validator/, output_validators/NAME/, or the
 # files of a zip) builds and runs, and judges a sample right; every test group's flags
-# (test_group.yaml) are strings that reach the samples and that the validator takes. An
-# example that shows what its commands print must print just that.
+# (test_group.yaml) are strings that reach the samples and that the validator takes; a
+# legacy package's problem.yaml says validation: custom, without which its validator is
+# never used (checked by verifyproblem where it is installed, else read). Every example
+# runs twice in the same folder, as a reader may run it again, and must work both times;
+# an example that shows what its commands print must print just that, each time.
 #
 #   [PYTHON=VENV/bin/python] examples.sh BUILD_DIR    (the static build, which the
 #                                                      examples copy from build-static/)
@@ -76,8 +79,18 @@ judge() {
   done
 }
 
+# A legacy package (the folder above output_validators/) uses its validators only when its
+# problem.yaml says validation: custom.
+legacy() {
+  ! command -v verifyproblem >/dev/null || verifyproblem -p config "$1" >"$tmp/verify" 2>&1 ||
+    { cat "$tmp/verify"; fail "verifyproblem rejects $1/problem.yaml"; }
+  grep -qE '^validation:[[:space:]]*custom([[:space:]]|$)' "$1/problem.yaml" 2>/dev/null ||
+    fail "$1/problem.yaml does not say validation: custom, so its validator is never used"
+}
+
 # An example in Python runs with the Python that PYTHON names, which has the package
-# (CI's venv), as python3; without PYTHON it is left out, and says so.
+# (CI's venv), in place of the venv the README makes (~/grader-env) and as python3;
+# without PYTHON it is left out, and says so.
 if [ -n "${PYTHON:-}" ]; then
   mkdir "$tmp/python" && printf '#!/bin/sh\nexec "%s" "$@"\n' "$PYTHON" >"$tmp/python/python3"
   chmod +x "$tmp/python/python3" && PATH=$tmp/python:$PATH
@@ -86,24 +99,34 @@ fi
 for script in "$tmp"/examples/*.sh; do
   name=$(basename "$script" .sh)
   where="README.md's example ${name#r}" errexit=(-e) status=0 folders=0 python=
-  if grep -qw python3 "$script"; then
+  if grep -qe 'grader-env/bin/python' -we python3 "$script"; then
     python=yes
+    sed -i 's|~/grader-env/bin/python|"$PYTHON"|g' "$script"
     [ -n "${PYTHON:-}" ] || { echo "$where: left out, in Python: PYTHON names none with the package"; continue; }
   fi
   [[ $name == m* ]] && where="linecmp-validator.1's example ${name#m}" errexit=()
   work=$tmp/run/$name
   mkdir -p "$work" && cd "$work"
   ln -s "$build" build-static && ln -s "$top/src" src
-  # A README example must not fail; a manual page example prints what it shows, statuses
-  # included.
-  PATH=$build:$PATH bash "${errexit[@]}" -c 'cmake() { :; }; . "$0"' "$script" >"$tmp/printed" 2>&1 || status=$?
-  [[ $name == m* ]] || [ $status -eq 0 ] || { cat "$tmp/printed"; fail "status $status"; }
-  [[ $name == r* ]] || diff -u --label "$where shows" --label "it printed" "${script%.sh}.out" "$tmp/printed" ||
-    fail "it prints something else"
+  # A README example must not fail, nor complain on standard error (a command that fails
+  # before && stops nothing under -e); a manual page example prints what it shows,
+  # statuses included; both again in the same folder.
+  for round in first second; do
+    status=0 && : >"$tmp/complaints"
+    PATH=$build:$PATH bash "${errexit[@]}" -c 'cmake() { :; }; if [ $1 = r ]; then . "$0" 2>"$2"; else . "$0"; fi' \
+      "$script" "${name:0:1}" "$tmp/complaints" >"$tmp/printed" 2>&1 || status=$?
+    [[ $name == m* ]] || [ $status -eq 0 ] || { cat "$tmp/printed"; fail "status $status, run the $round time"; }
+    [ ! -s "$tmp/complaints" ] || { cat "$tmp/complaints"; fail "it complains, run the $round time"; }
+    [[ $name == r* ]] || diff -u --label "$where shows" --label "it printed" "${script%.sh}.out" "$tmp/printed" ||
+      fail "it prints something else, run the $round time"
+  done
   while IFS= read -r -d '' dir; do
     judge "$dir" package
     folders=$((folders + 1))
   done < <(find . -type d \( -name output_validator -o -path '*/output_validators/*' \) -printf '%P\0')
+  while IFS= read -r -d '' dir; do
+    legacy "$(dirname "$dir")"
+  done < <(find . -type d -name output_validators -printf '%P\0')
   # Flags in a test group's YAML, read as BAPCtools reads them: each must be a string
   # (it skips them all otherwise), they must reach the samples, and the validator must
   # take them.
@@ -133,8 +156,10 @@ print("\n".join(i.value for i in items))' "$yaml" 2>&1) || fail "$yaml: $args"
     judge "$zip.files" zip
     folders=$((folders + 1))
   done < <(find . -name '*.zip' -printf '%P\0')
-  # One that shows no output is there to make a validator or its flags.
-  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || [ -n "$python" ] || fail "it makes no validator folder"
+  # One that shows no output is there to make a validator or its flags, or to build
+  # (cmake alone, which is stubbed here: the build it makes is BUILD_DIR).
+  [ -s "${script%.sh}.out" ] || [ $folders -gt 0 ] || [ -n "$python" ] || ! grep -qv '^cmake ' "$script" ||
+    fail "it makes no validator folder"
   echo "$where: runs; validator folders and flags that judge a sample right: $folders"
 done
 echo "every example of README.md and linecmp-validator.1 works"

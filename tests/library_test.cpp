@@ -175,6 +175,21 @@ TEST(Kinds, FromTheTable) {
   fs::remove_all(dir);
 }
 
+// The explanation under labels whole and readable, the kind named when asked for, and the
+// locator after its first line; "first" and "second" for equal labels.
+TEST(Explanation, NamesTheKindAndThePlaceUnderWholeLabels) {
+  linecmp::result r = linecmp::compare(linecmp::bytes("1\n2\n"), linecmp::bytes("1\n3\n"), "expected output",
+                                       "your output\xff", linecmp::compare_options{true, {}});
+  EXPECT_EQ(r.explanation,
+            "expected output and your output\\xff differ in content at line 2, byte 1; 1 of 2 pairs of "
+            "lines differ; expected output has 2 lines, your output\\xff has 2\nfirst difference at line "
+            "2, byte 1:\nexpected output: 2\nyour output\\xff: 3\n" +
+                std::string(17, ' ') + "^\n");
+  EXPECT_EQ(r.locator, r.explanation.substr(r.explanation.find('\n') + 1));
+  EXPECT_EQ(linecmp::compare(linecmp::bytes("x\n"), linecmp::bytes("x\ny\n"), "eq", "eq").locator.find("\n first: "),
+            35u);
+}
+
 // A descriptor that cannot be read throws EBADF, under the name messages give it.
 TEST(Errors, DescriptorsNotOpenForReading) {
   int writeonly = open("/dev/null", O_WRONLY | O_CLOEXEC);

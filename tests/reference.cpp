@@ -80,10 +80,11 @@ place firstplace(std::string_view x, std::string_view y) {
   start = start == x.npos || start >= i ? 0 : start + 1;
   p.line = 1 + int64_t(std::count(x.begin(), x.begin() + long(i), '\n'));
   p.byte = int64_t(i - start) + 1;
-  size_t before = std::min(i - start, NEAR);
+  size_t before = std::min(i - start, BEFORE);
+  p.offset = int64_t(i);
   p.near = x.substr(i - before, before);
-  p.rest1 = x.substr(i, std::min(NEAR, x.find('\n', i) - i));
-  p.rest2 = y.substr(i, std::min(NEAR, y.find('\n', i) - i));
+  p.rest1 = x.substr(i, std::min(AFTER, x.find('\n', i) - i));
+  p.rest2 = y.substr(i, std::min(AFTER, y.find('\n', i) - i));
   return p;
 }
 

@@ -14,10 +14,10 @@
 std::string reference(std::string_view x, std::string_view y, const std::string &lab1, const std::string &lab2);
 
 // Where x and y first differ, as the engine finds it: the line and the byte in it, from 1
-// (0 when they are the same); the line's last NEAR bytes before that byte; and each file's
-// bytes from it on, NEAR at most and not past the line's end.
+// (0 when they are the same), and the bytes before it; the line's last BEFORE bytes before
+// that byte; and each file's bytes from it on, AFTER at most and not past the line's end.
 struct place {
-  int64_t line = 0, byte = 0;
+  int64_t line = 0, byte = 0, offset = 0;
   std::string near, rest1, rest2;
 };
 place firstplace(std::string_view x, std::string_view y);

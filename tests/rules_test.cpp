@@ -572,3 +572,11 @@ TEST_F(Rules, MessagesStayShort) {
 }
 
 }  // namespace
+
+// Where the line goes on past the block the place was read from, the message does not
+// say that it ends there.
+TEST_F(Rules, APlaceBeforeABlockEndIsNoLineEnd) {
+  std::string head(65530, 'y');
+  got g = engine("validator", {}, head + " 1 22 333\n", head + " 1 23 333\n");
+  EXPECT_EQ(g.message.find("missing end-of-line"), std::string::npos) << g.message;
+}

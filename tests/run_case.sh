@@ -114,8 +114,9 @@ while read -r f; do
   # Well-formed XML of the shape the checker writes, checked with perl, which every Debian
   # system has (python3 and xmllint do not come with the build's packages): the
   # declaration, then one element whose attribute values and text hold printable ASCII,
-  # tabs and line ends, with < and & only as references, and no ]]> in the text.
-  if [[ $f == *.xml ]] && ! perl -e '$_ = do { local $/; <> } // ""; my $c = qr/[\t\n\r !#-%\x27-;=-~]|&(?:lt|gt|amp|quot|apos);/;
+  # UTF-8 characters, tabs and line ends, with < and & only as references, and no ]]> in
+  # the text.
+  if [[ $f == *.xml ]] && ! perl -e '$_ = do { local $/; <> } // ""; my $c = qr/[\t\n\r !#-%\x27-;=-~]|&(?:lt|gt|amp|quot|apos);|[\xc2-\xdf][\x80-\xbf]|\xe0[\xa0-\xbf][\x80-\xbf]|[\xe1-\xec\xee\xef][\x80-\xbf]{2}|\xed[\x80-\x9f][\x80-\xbf]|\xf0[\x90-\xbf][\x80-\xbf]{2}|[\xf1-\xf3][\x80-\xbf]{3}|\xf4[\x80-\x8f][\x80-\xbf]{2}/;
       exit !(/\A<\?xml version="1\.0" encoding="UTF-8"\?>\n<([A-Za-z_][\w.-]*)(?:\s+[A-Za-z_][\w.-]*="(?:$c)*")*\s*>((?:$c|")*)<\/\1>\n?\z/a && $2 !~ /]]>/)' "case/$f"; then
     echo "$f does not parse as XML"
     fail=1

@@ -77,18 +77,20 @@ class Kind(_Named):
 class Result:
     """What a comparison found: str() is the report, bytes() its bytes, bool() whether the inputs are the same."""
 
-    __slots__ = ("same", "report", "first", "locator", "lines", "differing", "kind", "crlf", "unterminated")
+    __slots__ = ("same", "report", "first", "locator", "lines", "differing", "kind", "crlf", "unterminated",
+                 "explanation")
 
     def __init__(self, same: bool, report: str, first: Optional[Place], locator: str, lines: Tuple[int, int] = (0, 0),
                  differing: int = 0, kind: Optional[Kind] = None, crlf: Tuple[bool, bool] = (False, False),
-                 unterminated: Tuple[bool, bool] = (False, False)) -> None:
+                 unterminated: Tuple[bool, bool] = (False, False), explanation: str = "") -> None:
         #: The inputs are the same: exactly when the report is empty.
         self.same = same
         #: The report, exactly as the linecmp program prints it under the labels.
         self.report = report
         #: Where the inputs first differ, or None when they are the same.
         self.first = first
-        #: When they differ: that place, and both lines around it, under the labels.
+        #: When they differ: that place, and both lines around it in the readable form (printable
+        #: text as it is, everything else escaped and named), under the labels whole.
         self.locator = locator
         #: The lines of each input; a last line without a line feed counts.
         self.lines = lines
@@ -103,6 +105,9 @@ class Result:
         self.crlf = crlf
         #: Found with the kind: whether each input's last line lacks its line feed.
         self.unterminated = unterminated
+        #: When they differ, for the people who read it: a first line that says what differs
+        #: (the kind, when found; the place; the counts), then the locator. Empty when same.
+        self.explanation = explanation
 
     def __str__(self) -> str:
         return self.report
@@ -135,28 +140,28 @@ def _labels(labels: Optional[Tuple[Label, Label]]) -> Optional[Tuple[Label, Labe
 def compare(a: Input, b: Input, labels: Optional[Tuple[Label, Label]] = None, *, kind: bool = False) -> Result:
     """Compares two inputs line by line, as the linecmp program does.
 
-    labels, when given, are the two labels of the report; like the program's, they are
-    cut to 8 bytes and become "first" and "second" when equal. They default to the paths
-    of files, and to "first" and "second" for contents and descriptors. kind=True finds
+    labels, when given, are the two labels; in the report, like the program's, they are
+    cut to 8 bytes and become "first" and "second" when equal, while the locator and the
+    explanation show them whole. They default to the paths of files, and to "first" and
+    "second" for contents and descriptors. kind=True finds
     the kind of difference too (Result.kind, .crlf, .unterminated), which costs more on
     inputs that differ.
     """
     (same, report, line, byte, locator, lines1, lines2, differing, found, crlf1, crlf2, open1,
-     open2) = _compare(a, b, _labels(labels), kind)
+     open2, explanation) = _compare(a, b, _labels(labels), kind)
     return Result(same, report, None if same else Place(line, byte), locator, (lines1, lines2), differing,
-                  None if found is None else Kind(found), (crlf1, crlf2), (open1, open2))
+                  None if found is None else Kind(found), (crlf1, crlf2), (open1, open2), explanation)
 
 
 def assert_same(expected: Input, actual: Input, labels: Tuple[Label, Label] = ("expected", "actual")) -> None:
-    """Raises AssertionError when the inputs differ, with the report, where they first
-    differ, and the kind of difference.
-
-    The message starts on a line of its own, so that its lines align under "AssertionError:".
+    """Raises AssertionError when the inputs differ, with the explanation (Result.explanation):
+    its first line names the kind of difference and the place, which pytest's summary shows,
+    then both lines around the place under the labels, whole.
     """
     __tracebackhide__ = True  # pytest shows the caller's line
     result = compare(expected, actual, labels, kind=True)
     if not result.same:
-        raise AssertionError("\n" + result.report + result.locator + f"kind of difference: {result.kind}")
+        raise AssertionError(result.explanation)
 
 
 class Verdict(_Named):

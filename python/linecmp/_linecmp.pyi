@@ -20,10 +20,10 @@ class JudgeError(Exception):
 
 def compare(
     a: _Input, b: _Input, labels: Optional[Tuple[_Label, _Label]], kind: bool
-) -> Tuple[bool, str, int, int, str, int, int, int, Optional[str], bool, bool, bool, bool]:
+) -> Tuple[bool, str, int, int, str, int, int, int, Optional[str], bool, bool, bool, bool, str]:
     """(same, report, line, byte, locator, lines1, lines2, differing, kind, crlf1, crlf2, unterminated1,
-    unterminated2); line and byte are 0 when the inputs are the same; kind is None, and the four facts
-    False, unless kind is True."""
+    unterminated2, explanation); line and byte are 0 when the inputs are the same; kind is None, and the
+    four facts False, unless kind is True."""
 
 def judge(rules: str, answer: _Input, output: _Input, flags: List[str]) -> Tuple[str, str]:
     """(verdict, message): the verdict one of accepted, wrong_answer and presentation_error."""

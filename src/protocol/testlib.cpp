@@ -6,6 +6,7 @@
 #include "read/open.h"
 #include "rules/judge.h"
 #include "rules/rules.h"
+#include "show/readable.h"
 #include "testlib.h"
 
 namespace linecmp::protocol {
@@ -17,12 +18,18 @@ namespace {
 // testlib's exit statuses.
 enum { OK = 0, WRONG = 1, PE = 2, FAIL = 3 };
 
-// Writes s with the characters XML gives a meaning escaped, and every byte outside
+// Writes s with the characters XML gives a meaning escaped, and every other byte outside
 // printable ASCII (a path may hold any) as a backslash and two hex digits, so the result
-// always parses.
+// always parses; but for the characters the readable form prints as they are, which
+// stay, so that a message in it reads the same here.
 void xmltext(FILE *out, const std::string &s) {
-  for (unsigned char c : s) {
-    if (c == '&')
+  for (size_t i = 0; i < s.size(); i++) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    unit u = c > 126 ? readunit(std::string_view(s).substr(i)) : unit{};
+    if (u.bytes > 1 && u.shown.size() == u.bytes) {
+      std::fwrite(s.data() + i, 1, u.bytes, out);
+      i += u.bytes - 1;
+    } else if (c == '&')
       std::fputs("&amp;", out);
     else if (c == '<')
       std::fputs("&lt;", out);

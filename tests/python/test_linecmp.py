@@ -118,9 +118,19 @@ def test_assert_same():
     linecmp.assert_same(b"1\n2\n", bytearray(b"1\n2\n"))
     with pytest.raises(AssertionError) as raised:
         linecmp.assert_same(b"1\n2\n", b"1\n3\n")
-    result = linecmp.compare(b"1\n2\n", b"1\n3\n", ("expected", "actual"))
-    assert str(raised.value) == "\n" + result.report + result.locator + "kind of difference: content"
+    result = linecmp.compare(b"1\n2\n", b"1\n3\n", ("expected", "actual"), kind=True)
+    assert str(raised.value) == result.explanation
+    assert str(raised.value).splitlines()[0] == ("expected and actual differ in content at line 2, byte 1; "
+                                                 "1 of 2 pairs of lines differ; expected has 2 lines, actual has 2")
     assert result.first == (2, 1)
+    # Labels print whole, and only the report cuts them; the place shows as written.
+    with pytest.raises(AssertionError) as raised:
+        linecmp.assert_same(b"total_cost < 5 & Caf\xc3\xa9\n", b"total_cost < 6 & Caf\xc3\xa9\n",
+                            ("expected output", "your output"))
+    assert str(raised.value).splitlines()[2:] == ["expected output: total_cost < 5 & Café",
+                                                  "    your output: total_cost < 6 & Café",
+                                                  " " * 30 + "^"]
+    assert "your out 0001" in linecmp.compare(b"a", b"b", ("expected output", "your output")).report
 
 
 def unescaped(field):

@@ -7,6 +7,7 @@
 
 #include "compare/engine.h"
 #include "show/fix.h"
+#include "show/readable.h"
 
 namespace linecmp::engine {
 
@@ -100,8 +101,9 @@ outcome compare(comparison &c, FILE *out) {
       b.fed = b.pos;
       at.line = nullptr;
     }
-    // Where the files first part, NEAR bytes more of each line are kept to show that place.
-    size_t cap = first ? std::max(HEAD, at.head.size() + NEAR + 1) : HEAD;
+    // Where the files first part, AFTER bytes more of each line are kept to show that place.
+    size_t cap = first ? std::max(HEAD, at.head.size() + AFTER) : HEAD;
+    if (first) o.offset = a.done + int64_t(a.pos);
     buf1 = at.head;
     readrest(a, buf1, cap);
     buf2 = at.head;
@@ -176,13 +178,21 @@ std::string before(const std::string &near, int64_t col) {
   return res;
 }
 
-void showfirst(const outcome &o, const labels &names, FILE *out) {
-  // The line before the difference is the same in both files.
-  std::string shared = before(o.near, o.byte - 1);
-  std::fprintf(out, "first difference at line %" PRId64 ", byte %" PRId64 ":\n", o.line, o.byte);
-  std::fprintf(out, "%8s: %s%s\n", names.l1, shared.c_str(), past(o.rest1, o.byte == 1).c_str());
-  std::fprintf(out, "%8s: %s%s\n", names.l2, shared.c_str(), past(o.rest2, o.byte == 1).c_str());
-  std::fprintf(out, "%*s^\n", int(10 + shared.size()), "");
+side sideof(const outcome &o, bool second) {
+  const std::string &rest = second ? o.rest2 : o.rest1;
+  // Only a line that goes on past the bytes kept fills them without a line feed.
+  return {o.near, o.byte - 1, rest, rest.size() >= AFTER && rest.back() != '\n'};
+}
+
+std::string readablefirst(const outcome &o, std::string_view label1, std::string_view label2) {
+  shownline x, y;
+  around(sideof(o, false), sideof(o, true), x, y);
+  std::string l1 = readable(label1), l2 = readable(label2);
+  size_t w1 = codepoints(l1), w2 = codepoints(l2), w = std::max(w1, w2);
+  char head[96];
+  std::snprintf(head, sizeof head, "first difference at line %" PRId64 ", byte %" PRId64 ":\n", o.line, o.byte);
+  return head + std::string(w - w1, ' ') + l1 + ": " + x.text + "\n" + std::string(w - w2, ' ') + l2 + ": " + y.text +
+         "\n" + std::string(w + 2 + x.caret, ' ') + "^\n";
 }
 
 }  // namespace linecmp::engine

@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "read/block.h"
 #include "scan/scan.h"
+#include "show/readable.h"
 
 namespace linecmp::engine {
 
@@ -51,11 +53,13 @@ struct comparison {
 struct outcome {
   int unreadable = 0;   // 1 or 2 when that file could not be read, which ends the report; else 0
   bool differ = false;  // the files differ: the report is not empty
-  // Where they first differ, counted from 1 as cmp counts: the line, and the byte in it.
-  int64_t line = 0, byte = 0;
-  // Around that byte: the line's last bytes before it, the same in both files, up to NEAR;
-  // and each file's bytes from it on, NEAR or more, with the line feed when the line has
-  // one. A file that has ended there has no bytes from it on.
+  // Where they first differ, counted from 1 as cmp counts: the line, and the byte in it;
+  // and the bytes of each file before that byte.
+  int64_t line = 0, byte = 0, offset = 0;
+  // Around that byte: the line's last bytes before it, the same in both files, up to
+  // BEFORE; and each file's bytes from it on, up to AFTER (or all the line has, if less),
+  // with the line feed when the line has one. A file that has ended there has no bytes
+  // from it on.
   std::string near, rest1, rest2;
   // The lines of each file, and the pairs of lines by number that differ.
   int64_t lines1 = 0, lines2 = 0, differing = 0;
@@ -71,17 +75,21 @@ struct outcome {
 // its path.
 outcome compare(comparison &c, FILE *out);
 
-// Prints to out where the files of o first differ, and both lines around that byte in
-// display form under the labels, with a mark beneath it.
-void showfirst(const outcome &o, const labels &names, FILE *out);
+// One file's side of where the files of o first differ, for the readable form: the
+// second's when second.
+side sideof(const outcome &o, bool second);
 
-// The display form of a line from where two files part, rest, as showfirst() shows it:
+// Where the files of o first differ, and both lines around that byte in the readable form
+// under the labels, whole and aligned, with a mark beneath the place.
+std::string readablefirst(const outcome &o, std::string_view label1, std::string_view label2);
+
+// The display form of a line from where two files part, rest, as a judge's one line shows it:
 // under NEAR characters of it, then "..." when a byte is left unshown, or, where the
 // file ended there without a line feed, the end-of-line marker, or "(end of file)" when
 // it had no such line at all (linestart: rest starts its line).
 std::string past(std::string rest, bool linestart);
 
-// The display form of the last bytes of near, as showfirst() shows what comes before a
+// The display form of the last bytes of near, as a judge's one line shows what comes before a
 // place: under NEAR characters, after "..." when bytes before them, of the col bytes
 // that precede the place on its line, are left unshown.
 std::string before(const std::string &near, int64_t col);

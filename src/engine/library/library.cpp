@@ -2,6 +2,7 @@
 // paths, descriptors or contents, over the same engine as the programs.
 #include <linecmp.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "read/open.h"
 #include "rules/judge.h"
 #include "rules/rules.h"
+#include "show/readable.h"
 
 namespace linecmp {
 
@@ -106,6 +108,20 @@ void readable(const comparison &c, const outcome &o, const opened &x, const open
   if (o.unreadable == 2) throw error(c.b.err ? c.b.err : EIO, y.name, false);
 }
 
+// n and a noun, plural unless n is 1.
+std::string counted(int64_t n, const char *noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
+
+// The first line of the explanation of r, whose inputs differ, under the labels l1 and l2
+// (readable already): the kind, when found, the place and the counts.
+std::string explained(const result &r, const std::string &l1, const std::string &l2) {
+  std::string kind = r.kind ? std::string(" in ") + name(*r.kind) : "";
+  int64_t pairs = std::min(r.lines[0], r.lines[1]);
+  return l1 + " and " + l2 + " differ" + kind + " at line " + std::to_string(r.first.line) + ", byte " +
+         std::to_string(r.first.byte) + "; " + std::to_string(r.differing) + " of " + counted(pairs, "pair") +
+         " of lines differ; " + l1 + " has " + counted(r.lines[0], "line") + ", " + l2 + " has " +
+         std::to_string(r.lines[1]);
+}
+
 // compare() for labels given (not null) or not.
 result run(const input &first, const input &second, const char *label1, const char *label2,
            const compare_options &how) {
@@ -126,16 +142,24 @@ result run(const input &first, const input &second, const char *label1, const ch
   r.report = printed([&](FILE *out) { o = engine::compare(c, out); });
   readable(c, o, x, y, stop);
   r.same = !o.differ;
-  if (o.differ) {
-    r.first = {o.line, o.byte, o.near, o.rest1, o.rest2};
-    r.locator = printed([&](FILE *out) { engine::showfirst(o, c.names, out); });
-  }
   r.lines = {o.lines1, o.lines2};
   r.differing = o.differing;
   if (how.find_kind) {
     r.kind = linecmp::kind(o.kind);
     r.crlf = {o.crlf1, o.crlf2};
     r.unterminated = {o.open1, o.open2};
+  }
+  if (o.differ) {
+    // The place keeps the bytes before it that it always has; the engine keeps more.
+    size_t kept = std::min(o.near.size(), engine::NEAR);
+    r.first = {o.line, o.byte, o.near.substr(o.near.size() - kept), o.rest1, o.rest2};
+    std::string whole1 = label1 ? label1 : path1, whole2 = label2 ? label2 : path2;
+    if (whole1 == whole2) {
+      whole1 = "first";
+      whole2 = "second";
+    }
+    r.locator = engine::readablefirst(o, whole1, whole2);
+    r.explanation = explained(r, engine::readable(whole1), engine::readable(whole2)) + "\n" + r.locator;
   }
   return r;
 }

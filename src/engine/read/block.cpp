@@ -34,6 +34,7 @@ static bool readblock(src &f) {
   } catch (...) {
     f.err = EIO;
   }
+  f.done += int64_t(f.len);
   f.pos = f.fed = 0;
   f.len = size_t(f.in->gcount());
   // What came before a failure is still served; nothing is read after it.
@@ -60,6 +61,7 @@ bool more(src &f) {
     if (readblock(f)) return true;
   } else if (f.taken < f.mem.size()) {
     f.blk = f.mem.data() + f.taken;
+    f.done += int64_t(f.len);
     f.pos = f.fed = 0;
     f.len = std::min(f.cap, f.mem.size() - f.taken);
     f.taken += f.len;
@@ -74,13 +76,13 @@ static void keep(std::string &res, const char *p, size_t n, size_t cap) {
   if (res.size() < cap) res.append(p, std::min(n, cap - res.size()));
 }
 
-void keeplast(std::string &res, const char *p, size_t n) {
-  if (n >= NEAR) {
-    res.assign(p + n - NEAR, NEAR);
+void keeplast(std::string &res, const char *p, size_t n, size_t keep) {
+  if (n >= keep) {
+    res.assign(p + n - keep, keep);
     return;
   }
   res.append(p, n);
-  if (res.size() > NEAR) res.erase(0, res.size() - NEAR);
+  if (res.size() > keep) res.erase(0, res.size() - keep);
 }
 
 void readrest(src &f, std::string &res, size_t cap) {
@@ -147,7 +149,7 @@ bool skipequal(src &a, src &b, const kernels &k, int64_t &rows, stop &at) {
     }
     size_t part = size_t(p + d - from);  // of the stop's line, in this span
     keep(at.head, from, part, HEAD);
-    keeplast(at.near, from, part);
+    keeplast(at.near, from, part, BEFORE);
     at.col += int64_t(part);
     a.pos += d;
     b.pos += d;

@@ -28,6 +28,13 @@ constexpr size_t HEAD = CUT + 1;
 // shown, so the last byte kept only tells that something is cut.
 constexpr size_t NEAR = 31;
 
+// Bytes kept of each input around where two files first differ, 512 in all, for the
+// readable form's window of WIDTH code points: the line's last BEFORE bytes before that
+// place, the same in both, and AFTER bytes from it on, so that the last only tells that
+// the line goes on. A character takes 4 bytes at most and an invalid byte shows as 4
+// code points, so a window of either side alone seldom needs more.
+constexpr size_t BEFORE = 255, AFTER = 257;
+
 // How a comparison is given up: ask, when set, is asked whether to, on the comparing
 // thread; once it says so, every read after fails with ECANCELED, and stopped stays set.
 struct cancel {
@@ -48,6 +55,7 @@ struct src {
   size_t taken = 0;
   const char *blk = nullptr;  // the current block: blk[0, len), read up to pos
   size_t cap = 0, pos = 0, len = 0;
+  int64_t done = 0;        // bytes of the blocks before the current one: done + pos is the offset
   bool eof = false;        // a read gave nothing: the stream has given its last byte (or failed)
   bool bad = false;        // a read failed: the file is unreadable, not finished
   int err = 0;             // why, as an errno value, when known
@@ -75,7 +83,7 @@ bool more(src &f);
 void watched(src &f);
 
 // Where skipequal() stopped, in the line it stopped in: the line's head, as readrest()
-// keeps it; its last bytes before the stop, up to NEAR; and the number of its bytes before
+// keeps it; its last bytes before the stop, up to BEFORE; and the number of its bytes before
 // the stop. Before the stop the two files hold the same bytes.
 struct stop {
   std::string head, near;
@@ -83,8 +91,8 @@ struct stop {
   shaper *line = nullptr;  // when set, fed the shared bytes of the line the stop falls in
 };
 
-// Appends p[0, n) to res, keeping only its last NEAR bytes.
-void keeplast(std::string &res, const char *p, size_t n);
+// Appends p[0, n) to res, keeping only its last keep bytes.
+void keeplast(std::string &res, const char *p, size_t n, size_t keep = NEAR);
 
 // Appends the rest of the current line of f to res, keeping res to at most cap bytes
 // before the line feed; sets f.ended when the file's end is met instead of a line feed.

@@ -37,6 +37,25 @@ judgement judge(const judged &j, const rules &r) {
   return judge(c, r);
 }
 
+// Whether c is whitespace to a token judge, as C's isspace() is.
+static bool judgedwhite(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Whether rest, the bytes of a file from a place on, goes on with a token there.
+static bool tokenthere(const std::string &rest) { return !rest.empty() && !judgedwhite(rest[0]); }
+
+// Where a token judge that reads a token whole, then compares the whitespace after it byte
+// for byte, parts the files of w, which share the bytes before where they first differ:
+// the start of the token that byte falls in, when a token runs up to it and either file
+// goes on with the token there (so the two tokens differ); else that byte itself. A token
+// that starts before the bytes kept is taken to start its line.
+static int64_t tokenplace(const outcome &w) {
+  bool within = !w.near.empty() && !judgedwhite(w.near.back());
+  if (!within || !(tokenthere(w.rest1) || tokenthere(w.rest2))) return w.offset;
+  size_t k = w.near.size();
+  while (k > 0 && !judgedwhite(w.near[k - 1])) k--;
+  return w.offset - (k > 0 ? int64_t(w.near.size() - k) : w.byte - 1);
+}
+
 // The place where two files first differ, as one line for a judge that shows no more: the
 // line and byte, then what each file holds there, in display form.
 static std::string placed(const outcome &w);
@@ -96,7 +115,7 @@ judgement judge(comparison &c, const rules &how) {
   }
   r.where = compare(c, out);
   std::string kind = r.where.differ && !r.where.unreadable && r.where.kindknown ? kindline(r.where) : "";
-  if (r.where.differ && !r.where.unreadable) showfirst(r.where, c.names, out);
+  if (r.where.differ && !r.where.unreadable) std::fputs(readablefirst(r.where, "expected", "output").c_str(), out);
   if (!kind.empty()) std::fprintf(out, "%s\n", kind.c_str());
   std::fclose(out);
   r.message.assign(text, length);
@@ -106,7 +125,10 @@ judgement judge(comparison &c, const rules &how) {
     r.message = std::string("Cannot read file ") + (r.where.unreadable == 1 ? c.path1 : c.path2) + ".";
   } else {
     r.v = r.where.differ ? DIFFERS : SAME;
-    if (r.v == DIFFERS) r.brief = placed(r.where) + (kind.empty() ? "" : "; " + kind);
+    if (r.v == DIFFERS) {
+      r.brief = placed(r.where) + (kind.empty() ? "" : "; " + kind);
+      r.answerat = r.outputat = tokenplace(r.where);
+    }
   }
   return r;
 }

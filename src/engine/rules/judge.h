@@ -31,14 +31,18 @@ struct judgement {
   verdict v = SAME;
   // The jury's message: for exact rules, the report exactly as "linecmp answer output
   // expected output" prints it, then where the files first differ and both lines around
-  // that byte, then a line that names the kind of difference (kindline()) unless it is
-  // content; for other rules, why the output is wrong, then both places. FAILED: the
-  // reason alone.
+  // that byte in the readable form, then a line that names the kind of difference
+  // (kindline()) unless it is content; for other rules, why the output is wrong, naming
+  // tokens in the readable form, then both places in it. FAILED: the reason alone.
   std::string message;
   // The reason and the place, in one line, for a judge that shows the admins no more; for
   // exact rules, then the kind's line after "; ".
   std::string brief;
   outcome where;  // exact rules: where the files first differ, when they do
+  // DIFFERS and PRESENTATION: the bytes of the answer and of the output before the place
+  // judged, as a token judge finds it: the start of the tokens that part, or where the
+  // whitespace parts or a file ends.
+  int64_t answerat = 0, outputat = 0;
   // Pairs of tokens of at most 64 bytes, each with 64 more bytes of its block after it,
   // that the streaming token reader read and found alike: the token kernel's to take, so
   // none but those it cannot settle exactly (numbers of over 19 digits, or of scales

@@ -12,6 +12,7 @@
 #include "rules/judge.h"
 #include "rules/numbers.h"
 #include "rules/rules.h"
+#include "show/readable.h"
 
 namespace linecmp::engine {
 
@@ -38,17 +39,21 @@ classes classify(const rules &r) {
 // The longest token the token kernel reads whole.
 constexpr size_t SHORT = 64;
 
-// Bytes of a token's start kept to show it: the display form shows fewer characters.
-constexpr size_t SHOWN = NEAR + 1;
+// Bytes of a token's start kept to show it: the readable form shows fewer characters.
+constexpr size_t SHOWN = AFTER;
 
 // A place in a file, to show it: its line and the bytes before it on that line (col of
-// them, the last NEAR kept), and bytes from it on, up to the end of the line.
+// them, the last NEAR kept), and bytes from it on, up to the end of the line; and the
+// bytes of the file before it.
 struct spot {
-  int64_t line = 1, col = 0;
+  int64_t line = 1, col = 0, offset = 0;
   std::string near, rest;
   // Whether the line so far, and the line before it, hold nothing but carriage returns:
   // empty lines as testlib's lcmp reads them, which drops an empty last answer line.
   bool bare = true, barebefore = false;
+  // Whether rest stops where the block read so far ends, before the line's end: the line
+  // may go on, which only a later read would tell.
+  bool unread = false;
 };
 
 // Whether p[0, n) holds nothing but carriage returns.
@@ -93,6 +98,7 @@ struct reader {
       keeplast(at.near, p, n);
       at.bare = at.bare && engine::bare(p, n);
     }
+    at.offset += int64_t(n);
     f.pos += n;
   }
 
@@ -117,6 +123,7 @@ struct reader {
       size_t n = std::min(left(), SHOWN);
       const char *lf = static_cast<const char *>(std::memchr(p, '\n', n));
       s.rest.assign(p, lf ? size_t(lf - p) + 1 : n);
+      s.unread = !lf && n == left();
     }
     return s;
   }
@@ -237,7 +244,11 @@ bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers) {
   // Show each token with what follows it on its line, as far as the block holds it.
   for (auto [r, t] : {std::make_pair(&a, &ta), std::make_pair(&b, &tb)}) {
     std::string &rest = t->at.rest;
-    if (rest.size() < SHOWN && !rest.empty() && rest.back() != '\n') rest += r->place().rest;
+    if (rest.size() < SHOWN && !rest.empty() && rest.back() != '\n') {
+      spot after = r->place();
+      rest += after.rest;
+      t->at.unread = after.unread;
+    }
     if (rest.size() > SHOWN) rest.resize(SHOWN);
   }
   return same;
@@ -263,28 +274,45 @@ void skipsame(reader &a, reader &b) {
   }
 }
 
-// How a verdict other than SAME is told: the reason, then both places, each under its
-// label with a mark beneath it.
+// A reason in two forms: text, for the jury's message, naming tokens in the readable
+// form; and shown, for the one line a judge's admins see raw, in the display form.
+struct said {
+  std::string text, shown;
+  // Not explicit: reasons are built with +, from strings and C strings alike.
+  // cppcheck-suppress noExplicitConstructor
+  said(std::string s) : text(s), shown(std::move(s)) {}
+  // cppcheck-suppress noExplicitConstructor
+  said(const char *s) : said(std::string(s)) {}
+  said(std::string t, std::string d) : text(std::move(t)), shown(std::move(d)) {}
+};
+
+said operator+(const said &x, const said &y) { return {x.text + y.text, x.shown + y.shown}; }
+
+// How a verdict other than SAME is told: the reason, then both places in the readable
+// form, each under its label with a mark beneath it.
 std::string told(const std::string &reason, const spot &answer, const spot &output) {
   std::string text = reason + "\n";
   for (auto [label, s] : {std::make_pair("expected", &answer), std::make_pair("output", &output)}) {
     char head[96];
     std::snprintf(head, sizeof head, "%8s line %" PRId64 ", byte %" PRId64 ": ", label, s->line, s->col + 1);
-    std::string lead = before(s->near, s->col);
-    text += head + lead + past(s->rest, s->col == 0) + "\n";
-    text += std::string(std::strlen(head) + lead.size(), ' ') + "^\n";
+    bool goes = (s->rest.size() >= SHOWN || s->unread) && s->rest.back() != '\n';
+    shownline l = around(side{s->near, s->col, s->rest, goes});
+    text += head + l.text + "\n";
+    text += std::string(std::strlen(head) + l.caret, ' ') + "^\n";
   }
   return text;
 }
 
-// A token as a reason names it: in display form, cut, between quotes.
-std::string named(const token &t) {
+// A token as a reason names it, between quotes: in the readable form, cut to WIDTH code
+// points; and in the display form of its first NEAR + 1 bytes, cut.
+said named(const token &t) {
   std::string s = t.at.rest.substr(0, size_t(std::min<int64_t>(t.length, int64_t(t.at.rest.size()))));
   std::string text;
   size_t i = 0;
-  while (i < s.size() && text.size() < CUT) text += shown(s[i++]);
+  std::string_view head = std::string_view(s).substr(0, NEAR + 1);
+  while (i < head.size() && text.size() < CUT) text += shown(head[i++]);
   if (i < size_t(t.length)) text += "...";
-  return "\"" + text + "\"";
+  return {"\"" + readablecut(s, size_t(t.length) > s.size()) + "\"", "\"" + text + "\""};
 }
 
 // The tolerances of a comparison, exact as their flags spell them; testlib's eps stands
@@ -312,15 +340,17 @@ std::string toleranceshown(const rules &r, const tolerances &t) {
 }
 
 // A verdict, with its message and its one line for a judge's admins.
-judgement verdictof(verdict v, const std::string &reason, const spot &answer, const spot &output) {
+judgement verdictof(verdict v, const said &reason, const spot &answer, const spot &output) {
   judgement j;
   j.v = v;
-  j.message = told(reason, answer, output);
+  j.message = told(reason.text, answer, output);
+  j.answerat = answer.offset;
+  j.outputat = output.offset;
   char where[96];
   std::snprintf(where, sizeof where,
                 " (output line %" PRId64 ", byte %" PRId64 "; answer line %" PRId64 ", byte %" PRId64 ")", output.line,
                 output.col + 1, answer.line, answer.col + 1);
-  j.brief = reason + where;
+  j.brief = reason.shown + where;
   return j;
 }
 
@@ -328,10 +358,10 @@ judgement verdictof(verdict v, const std::string &reason, const spot &answer, co
 std::string plural(int64_t n, const std::string &noun) { return std::to_string(n) + " " + noun + (n == 1 ? "" : "s"); }
 
 // A judge error that the answer causes.
-judgement faulty(const std::string &reason) {
+judgement faulty(const said &reason) {
   judgement j;
   j.v = FAILED;
-  j.message = reason;
+  j.message = reason.text;
   return j;
 }
 
