@@ -109,6 +109,7 @@ enum class kind {
   final_newline,   // "final-newline": a line feed is added at the end of an input without one
   line_endings,    // "line-endings": CR LF is read as LF, in either input
   trailing_space,  // "trailing-space": spaces, tabs and CRs before each line's end are dropped
+  blank_lines,     // "blank-lines": lines left empty by the rows above are dropped
   spacing,         // "spacing": whitespace only separates tokens: same tokens, same order
   letter_case,     // "letter-case": ASCII letters are folded
   order,           // "order": the lines (their folded tokens; blank lines left out) are the
@@ -135,6 +136,7 @@ struct result {
   // of difference, right except with probability about 2^-100 per call (each input is
   // reduced to keyed 128-bit hashes, under a key drawn at random for each call); whether
   // each input holds a CR LF; and whether each input's last line lacks its line feed.
+  // kind is empty when not asked for: its name is linecmp::name(*r.kind).
   std::optional<linecmp::kind> kind;
   std::array<bool, 2> crlf{}, unterminated{};
 };

@@ -27,17 +27,34 @@ constexpr std::array<uint8_t, 256> kindclasses() {
 }
 constexpr std::array<uint8_t, 256> KINDCLASS = kindclasses();
 
-// Feeds c, a byte of the lineendings row's output, to the trailing row.
+// Feeds c, a byte of the lineendings row's output, to the trailing row, and what that
+// keeps to the blanklines row: all of it but the line feeds of lines it left empty.
 void trailbyte(shaper &s, unsigned char c) {
   if (c == ' ' || c == '\t' || c == '\r') {
-    if (!s.run) s.held = s.row[2];
+    if (!s.run) {
+      s.held = s.row[2];
+      s.heldblank = s.row[3];
+    }
     s.run = true;
     hashadd(s.held, c);
+    hashadd(s.heldblank, c);
     return;
   }
-  if (s.run && c != '\n') s.row[2] = s.held;  // the run did not end the line
+  if (s.run && c != '\n') {  // the run did not end the line
+    s.row[2] = s.held;
+    s.row[3] = s.heldblank;
+    s.filled = true;
+  }
   s.run = false;
   hashadd(s.row[2], c);
+  if (c != '\n') {
+    hashadd(s.row[3], c);
+    s.filled = true;
+    return;
+  }
+  if (s.filled) hashadd(s.row[3], c);
+  s.blanks += !s.filled;
+  s.filled = false;
 }
 
 // Feeds c, a byte of the finalnewline row's output, to the rows after it.
@@ -61,14 +78,14 @@ void shapebyte(shaper &s, unsigned char c) {
   if (what == KPLAIN || what == KUPPER) {
     s.token = s.tokens = true;
     unsigned char low = what == KUPPER ? static_cast<unsigned char>(c + 'a' - 'A') : c;
-    hashadd(s.row[3], c);
-    hashadd(s.row[4], low);
+    hashadd(s.row[4], c);
+    hashadd(s.row[5], low);
     hashadd(s.line, low);
     return;
   }
   if (s.token) {
-    hashadd(s.row[3], ' ');
     hashadd(s.row[4], ' ');
+    hashadd(s.row[5], ' ');
     hashadd(s.line, ' ');
     s.token = false;
   }
@@ -89,7 +106,7 @@ bool alike(const keyhash &a, const keyhash &b) {
 void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
   const char *c = reinterpret_cast<const char *>(p);
   if (!upper) {
-    hashadd(s.row[4], c, n);
+    hashadd(s.row[5], c, n);
     hashadd(s.line, c, n);
     return;
   }
@@ -97,7 +114,7 @@ void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
     char low[256];
     size_t k = std::min(sizeof low, n - at);
     for (size_t j = 0; j < k; j++) low[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
-    hashadd(s.row[4], low, k);
+    hashadd(s.row[5], low, k);
     hashadd(s.line, low, k);
     at += k;
   }
@@ -115,10 +132,10 @@ bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
     while (i < n && KINDCLASS[p[i]] < KSPACE) i++;
     if (i == from) break;
     any = true;
-    hashadd(s.row[3], c + from, i - from);
-    hashadd(s.row[3], ' ');
-    foldedto(s, p + from, i - from, upper);
+    hashadd(s.row[4], c + from, i - from);
     hashadd(s.row[4], ' ');
+    foldedto(s, p + from, i - from, upper);
+    hashadd(s.row[5], ' ');
     hashadd(s.line, ' ');
   }
   return any;
@@ -134,9 +151,12 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
   size_t trimmed = n;
   while (trimmed > 0 && (p[trimmed - 1] == ' ' || p[trimmed - 1] == '\t' || p[trimmed - 1] == '\r')) trimmed--;
   // Rows that have been fed the same so far and are fed the same line now are hashed once:
-  // which they are is told by their states, equal only for equal streams.
-  size_t part[3] = {n, cr ? n - 1 : n, trimmed};
-  for (size_t i = 0; i < 3; i++) {
+  // which they are is told by their states, equal only for equal streams. The blanklines
+  // row drops a line the trailing row leaves empty.
+  size_t part[4] = {n, cr ? n - 1 : n, trimmed, trimmed};
+  s.blanks += trimmed == 0;
+  for (size_t i = 0; i < 4; i++) {
+    if (i == 3 && trimmed == 0) break;
     if (i > 0 && part[i] == part[i - 1] && alike(s.row[i], before)) {
       before = s.row[i];
       s.row[i] = s.row[i - 1];
@@ -158,15 +178,15 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
     single = single && (what < KSPACE || (p[i] == ' ' && KINDCLASS[p[i + 1]] < KSPACE));
   }
   if (single) {
-    bool same = !upper && alike(s.row[3], s.row[4]);
-    hashadd(s.row[3], c + from, to - from);
-    hashadd(s.row[3], ' ');
+    bool same = !upper && alike(s.row[4], s.row[5]);
+    hashadd(s.row[4], c + from, to - from);
+    hashadd(s.row[4], ' ');
     if (same) {
-      s.row[4] = s.row[3];
+      s.row[5] = s.row[4];
       hashadd(s.line, c + from, to - from);
     } else {
       foldedto(s, p + from, to - from, upper);
-      hashadd(s.row[4], ' ');
+      hashadd(s.row[5], ' ');
     }
     hashadd(s.line, ' ');
   } else {
@@ -179,7 +199,7 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
 }  // namespace
 
 const char *kindname(kinds k) {
-  static const char *const names[] = {"same",    "final-newline", "line-endings", "trailing-space",
+  static const char *const names[] = {"same",    "final-newline", "line-endings", "trailing-space", "blank-lines",
                                       "spacing", "letter-case",   "order",        "content"};
   return names[size_t(k)];
 }
@@ -188,9 +208,10 @@ void start(shaper &s, const hashkey &key) {
   s.key = &key;
   for (keyhash &h : s.row) hashstart(h, key);
   hashstart(s.line, key);
-  s.held = keyhash();
+  s.held = s.heldblank = keyhash();
   s.lines = digest();
-  s.cr = s.run = s.token = s.tokens = false;
+  s.blanks = 0;
+  s.cr = s.run = s.filled = s.token = s.tokens = false;
   s.linestart = true;
 }
 
@@ -238,7 +259,7 @@ void finished(shaper &s) {
 }
 
 kinds kindof(const shaper &a, const shaper &b) {
-  for (size_t i = 0; i < 5; i++)
+  for (size_t i = 0; i < 6; i++)
     if (hashof(a.row[i]) == hashof(b.row[i])) return kinds(i + 1);
   return a.lines == b.lines ? kinds::order : kinds::content;
 }

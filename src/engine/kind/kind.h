@@ -24,6 +24,7 @@ enum class kinds : uint8_t {
   finalnewline,  // a line feed added at the end where the input does not end in one
   lineendings,   // CR LF read as LF
   trailing,      // spaces, tabs and CRs before each line's end dropped
+  blanklines,    // lines left empty by the rows above dropped
   spacing,       // whitespace only separates tokens: the same tokens in the same order
   lettercase,    // ASCII letters folded
   order,         // the lines, each its folded tokens, the same multiset (blank lines left out)
@@ -36,12 +37,15 @@ const char *kindname(kinds k);
 // The rows' normalisers on one input, fed from a line start on.
 struct shaper {
   const hashkey *key = nullptr;
-  keyhash row[5];          // finalnewline, lineendings, trailing, spacing, lettercase
+  keyhash row[6];          // finalnewline, lineendings, trailing, blanklines, spacing, lettercase
   keyhash held;            // trailing, with the run of spaces, tabs and CRs not yet known to end a line
+  keyhash heldblank;       // blanklines, the same
   keyhash line;            // order: the current line's tokens, folded
   digest lines;            // order: the sum of the hashes of the lines with tokens
   bool cr = false;         // lineendings: a CR held back, which a line feed would drop
   bool run = false;        // trailing: held has the run, row[2] the line before it
+  bool filled = false;     // blanklines: the trailing row has kept a byte of the current line
+  int64_t blanks = 0;      // blanklines: the lines it dropped since the last start()
   bool token = false;      // the last byte was part of a token
   bool tokens = false;     // the current line has a token
   bool linestart = true;   // the next byte starts a line
