@@ -58,6 +58,7 @@ static void findkind(comparison &c, outcome &o) {
     finished(c.two);
     o.kind = kindof(c.one, c.two);
     o.kindknown = !c.one.gaveup && !c.two.gaveup;
+    o.moreblank = c.two.blanks - c.one.blanks;  // both counted from the same line start
     x = &c.one;
     y = &c.two;
   }

@@ -64,6 +64,9 @@ struct outcome {
   kinds kind = kinds::same;
   bool kindknown = true;  // false when a normaliser gave up past its budget
   bool crlf1 = false, crlf2 = false, open1 = false, open2 = false;
+  // With the kind blanklines: the blank lines the second file has more than the first
+  // (fewer when negative).
+  int64_t moreblank = 0;
 };
 
 // Compares the files of c, from line starts, and prints the report to out under its
