@@ -12,7 +12,7 @@
 #endif
 
 // The library's version; CMake checks it against the project's.
-#define LINECMP_VERSION "0.4.0"
+#define LINECMP_VERSION "0.5.0"
 
 #include <array>
 #include <cstdint>
