@@ -45,6 +45,8 @@ struct comparison {
   int64_t kindbudget = -1;
   hashkey key;            // the normalisers' hash key, drawn for each comparison
   shaper both, one, two;  // the normalisers: on the bytes both share, then each input's own
+  pairing pairs;          // in front of one and two: the lines of each, paired by number
+  size_t lead = LEAD;     // what pairs may hold of each input
 };
 
 // What a comparison found.

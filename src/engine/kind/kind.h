@@ -1,7 +1,17 @@
 // The kind of difference between two inputs: the first of a row of ever looser
-// normalisations under which they are equal. Each input is fed on its own through one
-// normaliser per row, each ending in a keyed hash, so both are read once, in bounded
-// memory, and compared by their hashes at the end.
+// normalisations under which they are equal, found in one pass that reads each input once,
+// in bounded memory.
+//
+// The rows that keep lines whole and in number (finalnewline, lineendings, trailing) are
+// decided by pairing the lines of the two inputs by number and comparing them byte for
+// byte (pairing, below): they are exact. The other rows, and these too once one input runs
+// LEAD bytes ahead of the other, feed each input on its own through one normaliser per
+// row, each ending in a keyed 128-bit hash (SipHash-1-3) under a key drawn at random for
+// each comparison, and compare the hashes at the end. Two different streams then look
+// equal with probability about 2^-128 per row; order sums the hashes of the lines modulo
+// 2^128, which two different multisets of lines match with about the same probability. So
+// a kind is wrong with probability about 2^-125 per call, and never for a row decided by
+// the pairs.
 //
 // Up to the first differing byte both inputs hold the same bytes, so every normaliser is
 // in the same state on both there: the line in which they part is fed once, as it is
@@ -12,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "kind/keyhash.h"
 
@@ -34,8 +45,13 @@ enum class kinds : uint8_t {
 // The name of k as the library and its users write it: "same", "final-newline", ...
 const char *kindname(kinds k);
 
+struct pairing;
+
 // The rows' normalisers on one input, fed from a line start on.
 struct shaper {
+  pairing *pair = nullptr;  // when set, feed() goes to it first, as this side
+  int side = 0;             // 0 or 1
+  int from = 0;             // the first row fed: those before it are known to differ
   const hashkey *key = nullptr;
   keyhash row[6];          // finalnewline, lineendings, trailing, blanklines, spacing, lettercase
   keyhash held;            // trailing, with the run of spaces, tabs and CRs not yet known to end a line
@@ -67,8 +83,42 @@ void feed(shaper &s, const char *p, size_t n);
 void finished(shaper &s);
 
 // The kind of difference between the inputs whose ended shapers are a and b, given that
-// they differ.
-kinds kindof(const shaper &a, const shaper &b);
+// they differ and that the first floor rows are known to differ.
+kinds kindof(const shaper &a, const shaper &b, int floor = 0);
+
+// The first rows, finalnewline to trailing, keep lines whole and in number, so two
+// inputs are equal under one of them exactly when each pair of lines by number is. From
+// where the inputs part, each input's bytes are held until the other's line with the same
+// number has come, and the pair compared under the finest of these rows not yet known to
+// differ: byte for byte, with no hash, so those rows are exact. Only when all three have
+// parted, or one input runs more than LEAD bytes ahead of the other, do both shapers take
+// over from the last line start at which every row still held, where each row's state is
+// the same on both sides (the state both shared at the parted line's start, on its first
+// pair).
+struct pairing {
+  shaper *s[2] = {nullptr, nullptr};  // each side's shapers, started when the pairs give up
+  const shaper *shared = nullptr;     // the state both had where they part
+  std::string held[2];                // each side's bytes from its first line not yet paired
+  size_t at[2] = {0, 0};              // where in held that line starts
+  size_t seen[2] = {0, 0};            // how far held has been searched for a line feed
+  int floor = 0;                      // rows of finalnewline, lineendings, trailing known to differ
+  bool first = true;                  // the next pair is the rest of the line where they part
+  bool sharedcr = false;              // the bytes both share of that line end in a CR
+  bool hashing = false;               // the shapers have taken over
+  size_t lead = 0;                    // the bytes a side may hold past its first line
+};
+
+// The bytes one input may hold ahead of the other: beyond them the shapers take over, so a
+// call keeps at most about twice this for the pairs. On 50 MiB of lines against the same
+// with CR LF (compare.cpp's blocks of 64 KiB) neither input gets more than a block ahead.
+constexpr size_t LEAD = size_t{1} << 20;
+
+// Sets p up on the shapers a and b, copies of shared, where the inputs part, each side
+// holding at most lead bytes (LEAD, or less to test the shapers' taking over).
+void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, size_t lead = LEAD);
+
+// Both inputs have ended: the kind of difference between them, given that they differ.
+kinds pairedkind(pairing &p);
 
 // The last line feed of p[0, n) splits a span of bytes both inputs share: the line in
 // which they may part starts after it. Feeds what of it is in the span to s, first
