@@ -227,6 +227,7 @@ void takeover(pairing &p) {
     shaper &s = *p.s[i];
     // What feed() keeps of the whole input and of its budget is already right.
     bool crlf = s.crlf, any = s.any, lastcr = s.lastcr, gaveup = s.gaveup;
+    int64_t blanks = s.blanks;  // those the pairs dropped, after the line start both shared
     unsigned char last = s.last;
     int64_t budget = s.budget;
     pairing *pair = s.pair;
@@ -240,6 +241,7 @@ void takeover(pairing &p) {
     s.from = p.floor;  // the rows known to differ need no hash
     s.budget = -1;
     feed(s, p.held[i].data() + p.at[i], p.held[i].size() - p.at[i]);
+    s.blanks += blanks;
     s.crlf = crlf;
     s.any = any;
     s.lastcr = lastcr;
@@ -251,23 +253,39 @@ void takeover(pairing &p) {
   }
 }
 
+// Whether l, a line with its line feed, holds only spaces, tabs and CRs before it.
+bool blank(std::string_view l) { return l.find_first_not_of(" \t\r") == l.size() - 1; }
+
 // Compares the pairs of whole lines both sides hold, and drops them; hands over to the
-// shapers when the rows part or one side runs too far ahead.
+// shapers when the rows part or one side runs too far ahead. Once the rows that keep
+// lines in number have parted, blanklines pairs the lines left that are not blank.
 void pairs(pairing &p) {
   for (;;) {
     const char *lf[2];
+    std::string_view line[2];
     for (int i = 0; i < 2; i++) {
-      const std::string &h = p.held[i];
-      lf[i] = static_cast<const char *>(std::memchr(h.data() + p.seen[i], '\n', h.size() - p.seen[i]));
-      p.seen[i] = lf[i] ? size_t(lf[i] - h.data()) : h.size();
+      for (;;) {
+        const std::string &h = p.held[i];
+        lf[i] = static_cast<const char *>(std::memchr(h.data() + p.seen[i], '\n', h.size() - p.seen[i]));
+        p.seen[i] = lf[i] ? size_t(lf[i] - h.data()) : h.size();
+        if (lf[i]) line[i] = std::string_view(h.data() + p.at[i], p.seen[i] + 1 - p.at[i]);
+        if (!lf[i] || p.floor < 3 || !blank(line[i])) break;
+        p.s[i]->blanks++;
+        p.at[i] = ++p.seen[i];
+      }
     }
     if (!lf[0] || !lf[1]) break;
-    std::string_view x(p.held[0].data() + p.at[0], size_t(lf[0] + 1 - (p.held[0].data() + p.at[0])));
-    std::string_view y(p.held[1].data() + p.at[1], size_t(lf[1] + 1 - (p.held[1].data() + p.at[1])));
-    while (p.floor < 3 && !pairequal(x, y, p.floor, p.first, p.sharedcr)) p.floor++;
-    if (p.floor == 3) return takeover(p);
+    while (p.floor < 3 && !pairequal(line[0], line[1], p.floor, p.first, p.sharedcr)) p.floor++;
+    // The rows that keep lines in number have all parted here, at a line start but for the
+    // line where the inputs part: from here the lines that are not blank pair up.
+    if (p.floor == 3 && p.first) return takeover(p);
+    if (p.floor == 3 && !pairequal(line[0], line[1], 2, false, false)) {
+      if (blank(line[0]) || blank(line[1])) continue;
+      p.floor = 4;
+      return takeover(p);
+    }
     p.first = false;
-    for (int i = 0; i < 2; i++) p.at[i] = p.seen[i] = size_t(lf[i] + 1 - p.held[i].data());
+    for (int i = 0; i < 2; i++) p.at[i] = ++p.seen[i];
   }
   for (int i = 0; i < 2; i++) {
     std::string &h = p.held[i];
@@ -307,7 +325,8 @@ void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, size_t l
   p.s[0] = &a;
   p.s[1] = &b;
   p.shared = &shared;
-  p.sharedcr = !shared.linestart && shared.lastcr;
+  p.first = !shared.linestart;  // else the first pair is of whole lines, like any other
+  p.sharedcr = p.first && shared.lastcr;
   a.pair = b.pair = &p;
   a.side = 0;
   b.side = 1;
@@ -319,9 +338,15 @@ kinds pairedkind(pairing &p) {
     for (int i = 0; i < 2; i++)
       if (!p.s[i]->any || p.s[i]->last != '\n') p.held[i] += '\n';
     pairs(p);
-    if (!p.hashing && p.at[0] == p.held[0].size() && p.at[1] == p.held[1].size()) return kinds(p.floor + 1);
-    if (!p.hashing) {  // lines left on one side alone: every row that keeps lines differs
+    // Lines left on one side alone: every row that keeps lines in number differs, and the
+    // lines left must be blank for blanklines to hold.
+    if (!p.hashing && p.floor < 3 && (p.at[0] < p.held[0].size() || p.at[1] < p.held[1].size()) && !p.first) {
       p.floor = 3;
+      pairs(p);
+    }
+    if (!p.hashing && p.at[0] == p.held[0].size() && p.at[1] == p.held[1].size()) return kinds(p.floor + 1);
+    if (!p.hashing) {
+      p.floor = std::max(p.floor + 1, 3);
       takeover(p);
     }
     return kindof(*p.s[0], *p.s[1], p.floor);

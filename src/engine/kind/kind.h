@@ -2,9 +2,9 @@
 // normalisations under which they are equal, found in one pass that reads each input once,
 // in bounded memory.
 //
-// The rows that keep lines whole and in number (finalnewline, lineendings, trailing) are
-// decided by pairing the lines of the two inputs by number and comparing them byte for
-// byte (pairing, below): they are exact. The other rows, and these too once one input runs
+// The rows that keep lines whole (finalnewline, lineendings, trailing, blanklines) are
+// decided by pairing the lines of the two inputs and comparing them byte for byte
+// (pairing, below): they are exact. The other rows, and these too once one input runs
 // LEAD bytes ahead of the other, feed each input on its own through one normaliser per
 // row, each ending in a keyed 128-bit hash (SipHash-1-3) under a key drawn at random for
 // each comparison, and compare the hashes at the end. Two different streams then look
@@ -90,18 +90,19 @@ kinds kindof(const shaper &a, const shaper &b, int floor = 0);
 // inputs are equal under one of them exactly when each pair of lines by number is. From
 // where the inputs part, each input's bytes are held until the other's line with the same
 // number has come, and the pair compared under the finest of these rows not yet known to
-// differ: byte for byte, with no hash, so those rows are exact. Only when all three have
-// parted, or one input runs more than LEAD bytes ahead of the other, do both shapers take
-// over from the last line start at which every row still held, where each row's state is
-// the same on both sides (the state both shared at the parted line's start, on its first
-// pair).
+// differ: byte for byte, with no hash, so those rows are exact. Once all three have
+// parted at a line start, blanklines goes on the same way, pairing the lines that are not
+// blank. Only when it parts too, or one input runs more than LEAD bytes ahead of the
+// other, do both shapers take over from the last line start at which every row still
+// held, where each row's state is the same on both sides (the state both shared at the
+// parted line's start, on its first pair), and without the rows known to differ.
 struct pairing {
   shaper *s[2] = {nullptr, nullptr};  // each side's shapers, started when the pairs give up
   const shaper *shared = nullptr;     // the state both had where they part
   std::string held[2];                // each side's bytes from its first line not yet paired
   size_t at[2] = {0, 0};              // where in held that line starts
   size_t seen[2] = {0, 0};            // how far held has been searched for a line feed
-  int floor = 0;                      // rows of finalnewline, lineendings, trailing known to differ
+  int floor = 0;                      // the rows known to differ, from finalnewline on
   bool first = true;                  // the next pair is the rest of the line where they part
   bool sharedcr = false;              // the bytes both share of that line end in a CR
   bool hashing = false;               // the shapers have taken over
