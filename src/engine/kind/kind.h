@@ -110,8 +110,12 @@ struct pairing {
 };
 
 // The bytes one input may hold ahead of the other: beyond them the shapers take over, so a
-// call keeps at most about twice this for the pairs. On 50 MiB of lines against the same
-// with CR LF (compare.cpp's blocks of 64 KiB) neither input gets more than a block ahead.
+// call keeps at most about twice this for the pairs (a string's room doubling as it grows).
+// The engine reads both inputs a pair of lines at a time, so where lines pair up one is
+// at most about a block (64 KiB) ahead of the other, and 1 MiB keeps the pairs going
+// there, lines of up to 1 MiB included. It does not pay to go further: where one input
+// has a blank line after each of the other's lines, it falls behind by half of what is
+// read, so on 50 MiB no bound within a few MiB would hold it.
 constexpr size_t LEAD = size_t{1} << 20;
 
 // Sets p up on the shapers a and b, copies of shared, where the inputs part, each side
