@@ -278,7 +278,13 @@ void pairs(pairing &p) {
     while (p.floor < 3 && !pairequal(line[0], line[1], p.floor, p.first, p.sharedcr)) p.floor++;
     // The rows that keep lines in number have all parted here, at a line start but for the
     // line where the inputs part: from here the lines that are not blank pair up.
-    if (p.floor == 3 && p.first) return takeover(p);
+    if (p.floor == 3 && p.first) {
+      // Rests that are not all whitespace make both lines not blank, and they differ
+      // dropping their ends' whitespace: the blank lines before them being alike, so do
+      // the inputs once blank lines are dropped.
+      if (!blank(line[0]) && !blank(line[1])) p.floor = 4;
+      return takeover(p);
+    }
     if (p.floor == 3 && !pairequal(line[0], line[1], 2, false, false)) {
       if (blank(line[0]) || blank(line[1])) continue;
       p.floor = 4;
