@@ -266,7 +266,8 @@ void pairs(pairing &p) {
     for (int i = 0; i < 2; i++) {
       for (;;) {
         const std::string &h = p.held[i];
-        lf[i] = static_cast<const char *>(std::memchr(h.data() + p.seen[i], '\n', h.size() - p.seen[i]));
+        const char *from = h.data() + p.seen[i], *end = h.data() + h.size();
+        lf[i] = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
         p.seen[i] = lf[i] ? size_t(lf[i] - h.data()) : h.size();
         if (lf[i]) line[i] = std::string_view(h.data() + p.at[i], p.seen[i] + 1 - p.at[i]);
         if (!lf[i] || p.floor < 3 || !blank(line[i])) break;

@@ -20,6 +20,7 @@
 #ifndef LINECMP_KIND_H
 #define LINECMP_KIND_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -99,7 +100,7 @@ kinds kindof(const shaper &a, const shaper &b, int floor = 0);
 struct pairing {
   shaper *s[2] = {nullptr, nullptr};  // each side's shapers, started when the pairs give up
   const shaper *shared = nullptr;     // the state both had where they part
-  std::string held[2];                // each side's bytes from its first line not yet paired
+  std::array<std::string, 2> held;    // each side's bytes from its first line not yet paired
   size_t at[2] = {0, 0};              // where in held that line starts
   size_t seen[2] = {0, 0};            // how far held has been searched for a line feed
   int floor = 0;                      // the rows known to differ, from finalnewline on
