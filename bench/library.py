@@ -80,6 +80,7 @@ KINDS = [
     ("final-newline", lambda a: a[:-1]),
     ("line-endings", lambda a: a.replace(b"\n", b"\r\n")),
     ("trailing-space", lambda a: a.replace(b"\n", b" \n")),
+    ("blank-lines", lambda a: a.replace(b"\n", b"\n\n")),
     ("spacing", lambda a: a.replace(b" ", b"  ")),
     ("letter-case", lambda a: a.upper()),
     ("order", lambda a: b"\n".join(reversed(a.split(b"\n")[:-1])) + b"\n"),
@@ -176,7 +177,8 @@ if __name__ == "__main__":
     program = arguments.program
     if arguments.kinds:
         print(f"CPU: {cpu()}, {os.cpu_count()} cores; Linux {platform.release()}; "
-              f"load average at the start: {os.getloadavg()[0]:.2f}")
+              f"load average at the start: {os.getloadavg()[0]:.2f}; "
+              f"kernels: {os.environ.get('LINECMP_KERNEL') or 'the fastest this CPU runs'}")
         with tempfile.TemporaryDirectory() as tmp:
             kinds(tmp)
         print(f"\nload average at the end: {os.getloadavg()[0]:.2f} (on {os.cpu_count()} cores)")

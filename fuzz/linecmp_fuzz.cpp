@@ -11,7 +11,8 @@
 // thousands of lines that the kernels pair in many rounds), byte 1 the number of labels
 // (mod 3) and the kernel
 // version (the rest of it divided by 3), bytes 2-3 the length of the first file
-// (little-endian, cut to what is there), byte 4 the rules and their flags; then the first
+// (little-endian, cut to what is there), byte 4 the rules and their flags (and the rest of
+// it, divided by their number, what the kind's pairs may hold); then the first
 // file; then for each label a length byte and its bytes; the rest is the second file.
 #include <cstdint>
 #include <cstdio>
@@ -114,6 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   c.path2 = path[1].c_str();
   c.k = k;
   c.findkind = true;
+  // Now and then the kind's pairs of lines hold a few bytes at most, so that the shapers
+  // take over from them at any point.
+  size_t pick = data[4] / rules_model::rulesets().size();
+  c.lead = pick % 2 ? pick / 2 : LEAD;
   // Read as from a file, through a stream, or in place, as the library reads contents.
   file fx(x), fy(y);
   std::istream sx(&fx), sy(&fy);

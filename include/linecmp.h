@@ -12,7 +12,7 @@
 #endif
 
 // The library's version; CMake checks it against the project's.
-#define LINECMP_VERSION "0.4.0"
+#define LINECMP_VERSION "0.5.0"
 
 #include <array>
 #include <cstdint>
@@ -109,6 +109,7 @@ enum class kind {
   final_newline,   // "final-newline": a line feed is added at the end of an input without one
   line_endings,    // "line-endings": CR LF is read as LF, in either input
   trailing_space,  // "trailing-space": spaces, tabs and CRs before each line's end are dropped
+  blank_lines,     // "blank-lines": lines left empty by the rows above are dropped
   spacing,         // "spacing": whitespace only separates tokens: same tokens, same order
   letter_case,     // "letter-case": ASCII letters are folded
   order,           // "order": the lines (their folded tokens; blank lines left out) are the
@@ -138,9 +139,13 @@ struct result {
   std::array<int64_t, 2> lines{};
   int64_t differing = 0;
   // Found when compare() is asked to (find_kind), and otherwise empty and false: the kind
-  // of difference, right except with probability about 2^-100 per call (each input is
-  // reduced to keyed 128-bit hashes, under a key drawn at random for each call); whether
-  // each input holds a CR LF; and whether each input's last line lacks its line feed.
+  // of difference; whether each input holds a CR LF; and whether each input's last line
+  // lacks its line feed. kind is a std::optional, empty when not asked for, so its name is
+  // linecmp::name(*r.kind). Final-newline, line-endings and trailing-space are told by
+  // comparing the inputs' lines pair by pair, byte for byte: exact. The rows after them
+  // (and those three, where one input runs more than 1 MiB ahead of the other) rest on
+  // keyed 128-bit hashes under a key drawn at random for each call, so that a kind is
+  // wrong with probability about 2^-125 per call.
   std::optional<linecmp::kind> kind;
   std::array<bool, 2> crlf{}, unterminated{};
 };

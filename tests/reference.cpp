@@ -108,7 +108,7 @@ counts paircounts(std::string_view x, std::string_view y) {
 
 namespace {
 
-// s under the normalisations of the kinds' rows 1 (final-newline) to row together; row 6
+// s under the normalisations of the kinds' rows 1 (final-newline) to row together; row 7
 // (order) gives the sorted lines that hold tokens, each its folded tokens.
 std::string normal(std::string s, int row) {
   if (s.empty() || s.back() != '\n') s += '\n';
@@ -122,13 +122,19 @@ std::string normal(std::string s, int row) {
     u += c;
   }
   if (row < 4) return u;
+  if (row == 4) {  // the lines left empty dropped
+    std::string v;
+    for (char c : u)
+      if (c != '\n' || (!v.empty() && v.back() != '\n')) v += c;
+    return v;
+  }
   std::vector<std::string> lines{""};
   for (size_t i = 0; i < s.size(); i++) {
     bool white = std::string_view(" \t\r\v\f\n").find(s[i]) != std::string_view::npos;
-    if (!white) lines.back() += row >= 5 && s[i] >= 'A' && s[i] <= 'Z' ? char(s[i] + 32) : s[i];
+    if (!white) lines.back() += row >= 6 && s[i] >= 'A' && s[i] <= 'Z' ? char(s[i] + 32) : s[i];
     if (!white && (i + 1 == s.size() || std::string_view(" \t\r\v\f\n").find(s[i + 1]) != std::string_view::npos))
       lines.back() += ' ';
-    if (s[i] == '\n' && row == 6 && !lines.back().empty()) lines.emplace_back();
+    if (s[i] == '\n' && row == 7 && !lines.back().empty()) lines.emplace_back();
   }
   std::sort(lines.begin(), lines.end());
   std::string all;
@@ -139,10 +145,10 @@ std::string normal(std::string s, int row) {
 }  // namespace
 
 std::string kindof(std::string_view x, std::string_view y) {
-  static const char *const names[] = {"final-newline", "line-endings", "trailing-space",
+  static const char *const names[] = {"final-newline", "line-endings", "trailing-space", "blank-lines",
                                       "spacing",       "letter-case",  "order"};
   if (x == y) return "same";
-  for (int row = 1; row <= 6; row++)
+  for (int row = 1; row <= 7; row++)
     if (normal(std::string(x), row) == normal(std::string(y), row)) return names[row - 1];
   return "content";
 }

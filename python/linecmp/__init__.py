@@ -68,6 +68,7 @@ class Kind(_Named):
     FINAL_NEWLINE = "final-newline"  #: a line feed is added at the end of an input without one
     LINE_ENDINGS = "line-endings"  #: CR LF is read as LF, in either input
     TRAILING_SPACE = "trailing-space"  #: spaces, tabs and CRs before each line's end are dropped
+    BLANK_LINES = "blank-lines"  #: lines left empty by the rows above are dropped
     SPACING = "spacing"  #: whitespace only separates tokens: same tokens, same order
     LETTER_CASE = "letter-case"  #: ASCII letters are folded
     ORDER = "order"  #: the lines (their folded tokens; blank lines left out) in another order

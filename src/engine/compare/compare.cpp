@@ -55,10 +55,9 @@ static void findkind(comparison &c, outcome &o) {
     watched(c.a);
     watched(c.b);
     c.a.watch = c.b.watch = nullptr;
-    finished(c.one);
-    finished(c.two);
-    o.kind = kindof(c.one, c.two);
+    o.kind = pairedkind(c.pairs);
     o.kindknown = !c.one.gaveup && !c.two.gaveup;
+    o.moreblank = c.two.blanks - c.one.blanks;  // both counted from the same line start
     x = &c.one;
     y = &c.two;
   }
@@ -95,6 +94,7 @@ outcome compare(comparison &c, FILE *out) {
       // From here each file goes its own way, from the state of the bytes both share.
       c.one = c.two = c.both;
       c.one.budget = c.two.budget = c.kindbudget;
+      startpairs(c.pairs, c.one, c.two, c.both, c.lead);
       c.a.watch = &c.one;
       c.b.watch = &c.two;
       a.fed = a.pos;

@@ -47,6 +47,8 @@ struct comparison {
   int64_t kindbudget = -1;
   hashkey key;            // the normalisers' hash key, drawn for each comparison
   shaper both, one, two;  // the normalisers: on the bytes both share, then each input's own
+  pairing pairs;          // in front of one and two: the lines of each, paired by number
+  size_t lead = LEAD;     // what pairs may hold of each input
 };
 
 // What a comparison found.
@@ -68,6 +70,9 @@ struct outcome {
   kinds kind = kinds::same;
   bool kindknown = true;  // false when a normaliser gave up past its budget
   bool crlf1 = false, crlf2 = false, open1 = false, open2 = false;
+  // With the kind blanklines: the blank lines the second file has more than the first
+  // (fewer when negative).
+  int64_t moreblank = 0;
 };
 
 // Compares the files of c, from line starts, and prints the report to out under its

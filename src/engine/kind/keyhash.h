@@ -36,8 +36,43 @@ struct digest {
 // Starts h on an empty stream under key.
 void hashstart(keyhash &h, const hashkey &key);
 
-// Feeds one byte to h.
-void hashadd(keyhash &h, unsigned char c);
+inline uint64_t siprotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+
+// One SipHash round on h's state.
+inline void sipround(keyhash &h) {
+  h.v0 += h.v1;
+  h.v1 = siprotl(h.v1, 13);
+  h.v1 ^= h.v0;
+  h.v0 = siprotl(h.v0, 32);
+  h.v2 += h.v3;
+  h.v3 = siprotl(h.v3, 16);
+  h.v3 ^= h.v2;
+  h.v0 += h.v3;
+  h.v3 = siprotl(h.v3, 21);
+  h.v3 ^= h.v0;
+  h.v2 += h.v1;
+  h.v1 = siprotl(h.v1, 17);
+  h.v1 ^= h.v2;
+  h.v2 = siprotl(h.v2, 32);
+}
+
+// Takes the word m into h.
+inline void sipword(keyhash &h, uint64_t m) {
+  h.v3 ^= m;
+  sipround(h);
+  h.v0 ^= m;
+}
+
+// Feeds one byte to h. Inline: the normalisers feed most bytes one at a time, and a call
+// for each cost more than the byte's own work.
+inline void hashadd(keyhash &h, unsigned char c) {
+  unsigned at = unsigned(h.count++ & 7);
+  h.tail |= uint64_t(c) << (8 * at);
+  if (at == 7) {
+    sipword(h, h.tail);
+    h.tail = 0;
+  }
+}
 
 // Feeds p[0, n) to h.
 void hashadd(keyhash &h, const char *p, size_t n);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 
 namespace linecmp::engine {
 
@@ -27,48 +28,66 @@ constexpr std::array<uint8_t, 256> kindclasses() {
 }
 constexpr std::array<uint8_t, 256> KINDCLASS = kindclasses();
 
-// Feeds c, a byte of the lineendings row's output, to the trailing row.
+// Feeds c, a byte of the lineendings row's output, to the trailing row, and what that
+// keeps to the blanklines row: all of it but the line feeds of lines it left empty.
 void trailbyte(shaper &s, unsigned char c) {
   if (c == ' ' || c == '\t' || c == '\r') {
-    if (!s.run) s.held = s.row[2];
+    bool trail = s.from <= 2;
+    if (!s.run) {
+      if (trail) s.held = s.row[2];
+      s.heldblank = s.row[3];
+    }
     s.run = true;
-    hashadd(s.held, c);
+    if (trail) hashadd(s.held, c);
+    hashadd(s.heldblank, c);
     return;
   }
-  if (s.run && c != '\n') s.row[2] = s.held;  // the run did not end the line
+  if (s.run && c != '\n') {  // the run did not end the line
+    if (s.from <= 2) s.row[2] = s.held;
+    s.row[3] = s.heldblank;
+    s.filled = true;
+  }
   s.run = false;
-  hashadd(s.row[2], c);
+  if (s.from <= 2) hashadd(s.row[2], c);
+  if (c != '\n') {
+    hashadd(s.row[3], c);
+    s.filled = true;
+    return;
+  }
+  if (s.filled) hashadd(s.row[3], c);
+  s.blanks += !s.filled;
+  s.filled = false;
 }
 
 // Feeds c, a byte of the finalnewline row's output, to the rows after it.
 void shapebyte(shaper &s, unsigned char c) {
   uint8_t what = KINDCLASS[c];
   s.linestart = what == KLF;
-  hashadd(s.row[0], c);
+  if (s.from == 0) hashadd(s.row[0], c);
   if (s.cr) {
     s.cr = false;
     if (what != KLF) {
-      hashadd(s.row[1], '\r');
+      if (s.from <= 1) hashadd(s.row[1], '\r');
       trailbyte(s, '\r');
     }
   }
   if (what == KCR) {
     s.cr = true;
   } else {
-    hashadd(s.row[1], c);
+    if (s.from <= 1) hashadd(s.row[1], c);
     trailbyte(s, c);
   }
   if (what == KPLAIN || what == KUPPER) {
     s.token = s.tokens = true;
     unsigned char low = what == KUPPER ? static_cast<unsigned char>(c + 'a' - 'A') : c;
-    hashadd(s.row[3], c);
-    hashadd(s.row[4], low);
+    hashadd(s.row[4], c);
+    hashadd(s.row[5], low);
     hashadd(s.line, low);
     return;
   }
   if (s.token) {
-    hashadd(s.row[3], ' ');
     hashadd(s.row[4], ' ');
+    hashadd(s.row[5], ' ');
     hashadd(s.line, ' ');
     s.token = false;
   }
@@ -89,7 +108,7 @@ bool alike(const keyhash &a, const keyhash &b) {
 void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
   const char *c = reinterpret_cast<const char *>(p);
   if (!upper) {
-    hashadd(s.row[4], c, n);
+    hashadd(s.row[5], c, n);
     hashadd(s.line, c, n);
     return;
   }
@@ -97,7 +116,7 @@ void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
     char low[256];
     size_t k = std::min(sizeof low, n - at);
     for (size_t j = 0; j < k; j++) low[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
-    hashadd(s.row[4], low, k);
+    hashadd(s.row[5], low, k);
     hashadd(s.line, low, k);
     at += k;
   }
@@ -115,10 +134,10 @@ bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
     while (i < n && KINDCLASS[p[i]] < KSPACE) i++;
     if (i == from) break;
     any = true;
-    hashadd(s.row[3], c + from, i - from);
-    hashadd(s.row[3], ' ');
-    foldedto(s, p + from, i - from, upper);
+    hashadd(s.row[4], c + from, i - from);
     hashadd(s.row[4], ' ');
+    foldedto(s, p + from, i - from, upper);
+    hashadd(s.row[5], ' ');
     hashadd(s.line, ' ');
   }
   return any;
@@ -134,10 +153,13 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
   size_t trimmed = n;
   while (trimmed > 0 && (p[trimmed - 1] == ' ' || p[trimmed - 1] == '\t' || p[trimmed - 1] == '\r')) trimmed--;
   // Rows that have been fed the same so far and are fed the same line now are hashed once:
-  // which they are is told by their states, equal only for equal streams.
-  size_t part[3] = {n, cr ? n - 1 : n, trimmed};
-  for (size_t i = 0; i < 3; i++) {
-    if (i > 0 && part[i] == part[i - 1] && alike(s.row[i], before)) {
+  // which they are is told by their states, equal only for equal streams. The blanklines
+  // row drops a line the trailing row leaves empty.
+  size_t part[4] = {n, cr ? n - 1 : n, trimmed, trimmed};
+  s.blanks += trimmed == 0;
+  for (size_t i = size_t(s.from); i < 4; i++) {
+    if (i == 3 && trimmed == 0) break;
+    if (i > size_t(s.from) && part[i] == part[i - 1] && alike(s.row[i], before)) {
       before = s.row[i];
       s.row[i] = s.row[i - 1];
       continue;
@@ -158,15 +180,15 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
     single = single && (what < KSPACE || (p[i] == ' ' && KINDCLASS[p[i + 1]] < KSPACE));
   }
   if (single) {
-    bool same = !upper && alike(s.row[3], s.row[4]);
-    hashadd(s.row[3], c + from, to - from);
-    hashadd(s.row[3], ' ');
+    bool same = !upper && alike(s.row[4], s.row[5]);
+    hashadd(s.row[4], c + from, to - from);
+    hashadd(s.row[4], ' ');
     if (same) {
-      s.row[4] = s.row[3];
+      s.row[5] = s.row[4];
       hashadd(s.line, c + from, to - from);
     } else {
       foldedto(s, p + from, to - from, upper);
-      hashadd(s.row[4], ' ');
+      hashadd(s.row[5], ' ');
     }
     hashadd(s.line, ' ');
   } else {
@@ -176,10 +198,173 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
   hashstart(s.line, *s.key);
 }
 
+// Whether x and y, lines with their line feeds, are equal under row r (0 finalnewline, 1
+// lineendings, 2 trailing). first: they are the rests of the line where the inputs part,
+// whose shared bytes end in a CR when sharedcr, so that a rest of "\n" drops that CR.
+bool pairequal(std::string_view x, std::string_view y, int r, bool first, bool sharedcr) {
+  if (r == 0) return x == y;
+  if (r == 1) {
+    bool dropx = first && sharedcr && x.size() == 1, dropy = first && sharedcr && y.size() == 1;
+    auto cut = [](std::string_view l) {
+      return l.size() >= 2 && l[l.size() - 2] == '\r' ? l.substr(0, l.size() - 2) : l.substr(0, l.size() - 1);
+    };
+    return dropx == dropy && cut(x) == cut(y);
+  }
+  // Dropping the run before the line feed of a rest drops the shared bytes' run too exactly
+  // when the rest is all run, on either side, so the rests alone decide.
+  auto trim = [](std::string_view l) {
+    size_t n = l.size() - 1;
+    while (n > 0 && (l[n - 1] == ' ' || l[n - 1] == '\t' || l[n - 1] == '\r')) n--;
+    return l.substr(0, n);
+  };
+  return trim(x) == trim(y);
+}
+
+// Both shapers take over from the first line not yet paired, the first rows known to differ.
+void takeover(pairing &p) {
+  p.hashing = true;
+  for (int i = 0; i < 2; i++) {
+    shaper &s = *p.s[i];
+    // What feed() keeps of the whole input and of its budget is already right.
+    bool crlf = s.crlf, any = s.any, lastcr = s.lastcr, gaveup = s.gaveup;
+    int64_t blanks = s.blanks;  // those the pairs dropped, after the line start both shared
+    unsigned char last = s.last;
+    int64_t budget = s.budget;
+    pairing *pair = s.pair;
+    if (p.first) {
+      s = *p.shared;
+    } else {
+      start(s, *s.key);
+    }
+    s.pair = pair;
+    s.side = i;
+    s.from = p.floor;  // the rows known to differ need no hash
+    s.budget = -1;
+    feed(s, p.held[i].data() + p.at[i], p.held[i].size() - p.at[i]);
+    s.blanks += blanks;
+    s.crlf = crlf;
+    s.any = any;
+    s.lastcr = lastcr;
+    s.last = last;
+    s.budget = budget;
+    s.gaveup = gaveup;
+    std::string().swap(p.held[i]);
+    p.at[i] = p.seen[i] = 0;
+  }
+}
+
+// Whether l, a line with its line feed, holds only spaces, tabs and CRs before it.
+bool blank(std::string_view l) { return l.find_first_not_of(" \t\r") == l.size() - 1; }
+
+// Compares the pairs of whole lines both sides hold, and drops them; hands over to the
+// shapers when the rows part or one side runs too far ahead. Once the rows that keep
+// lines in number have parted, blanklines pairs the lines left that are not blank.
+void pairs(pairing &p) {
+  for (;;) {
+    const char *lf[2];
+    std::string_view line[2];
+    for (int i = 0; i < 2; i++) {
+      for (;;) {
+        const std::string &h = p.held[i];
+        const char *from = h.data() + p.seen[i], *end = h.data() + h.size();
+        lf[i] = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
+        p.seen[i] = lf[i] ? size_t(lf[i] - h.data()) : h.size();
+        if (lf[i]) line[i] = std::string_view(h.data() + p.at[i], p.seen[i] + 1 - p.at[i]);
+        if (!lf[i] || p.floor < 3 || !blank(line[i])) break;
+        p.s[i]->blanks++;
+        p.at[i] = ++p.seen[i];
+      }
+    }
+    if (!lf[0] || !lf[1]) break;
+    while (p.floor < 3 && !pairequal(line[0], line[1], p.floor, p.first, p.sharedcr)) p.floor++;
+    // The rows that keep lines in number have all parted here, at a line start but for the
+    // line where the inputs part: from here the lines that are not blank pair up.
+    if (p.floor == 3 && p.first) {
+      // Rests that are not all whitespace make both lines not blank, and they differ
+      // dropping their ends' whitespace: the blank lines before them being alike, so do
+      // the inputs once blank lines are dropped.
+      if (!blank(line[0]) && !blank(line[1])) p.floor = 4;
+      return takeover(p);
+    }
+    if (p.floor == 3 && !pairequal(line[0], line[1], 2, false, false)) {
+      if (blank(line[0]) || blank(line[1])) continue;
+      p.floor = 4;
+      return takeover(p);
+    }
+    p.first = false;
+    for (int i = 0; i < 2; i++) p.at[i] = ++p.seen[i];
+  }
+  for (int i = 0; i < 2; i++) {
+    std::string &h = p.held[i];
+    if (h.size() - p.at[i] > p.lead) return takeover(p);
+    if (p.at[i] > h.size() / 2) {  // the paired lines go, a copy of at most as many bytes
+      h.erase(0, p.at[i]);
+      p.seen[i] -= p.at[i];
+      p.at[i] = 0;
+    }
+  }
+}
+
+// Takes p[0, n) of side i's input into the pairs.
+void pairfeed(pairing &p, int i, const char *b, size_t n) {
+  shaper &s = *p.s[i];
+  if (n == 0 || s.gaveup) return;
+  if (s.budget >= 0 && int64_t(n) > s.budget) {
+    s.gaveup = true;
+    return;
+  }
+  if (s.budget >= 0) s.budget -= int64_t(n);
+  if (!s.crlf && s.lastcr && b[0] == '\n') s.crlf = true;
+  for (const char *cr = b; !s.crlf && (cr = static_cast<const char *>(std::memchr(cr, '\r', size_t(b + n - cr))));)
+    s.crlf = ++cr < b + n && *cr == '\n';
+  s.any = true;
+  s.last = static_cast<unsigned char>(b[n - 1]);
+  s.lastcr = b[n - 1] == '\r';
+  p.held[i].append(b, n);
+  pairs(p);
+}
+
 }  // namespace
 
+void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, size_t lead) {
+  p = pairing();
+  p.lead = lead;
+  p.s[0] = &a;
+  p.s[1] = &b;
+  p.shared = &shared;
+  p.first = !shared.linestart;  // else the first pair is of whole lines, like any other
+  p.sharedcr = p.first && shared.lastcr;
+  a.pair = b.pair = &p;
+  a.side = 0;
+  b.side = 1;
+}
+
+kinds pairedkind(pairing &p) {
+  if (!p.hashing) {
+    // Each input's last line gains its line feed, as in finalnewline and every row after it.
+    for (int i = 0; i < 2; i++)
+      if (!p.s[i]->any || p.s[i]->last != '\n') p.held[i] += '\n';
+    pairs(p);
+    // Lines left on one side alone: every row that keeps lines in number differs, and the
+    // lines left must be blank for blanklines to hold.
+    if (!p.hashing && p.floor < 3 && (p.at[0] < p.held[0].size() || p.at[1] < p.held[1].size()) && !p.first) {
+      p.floor = 3;
+      pairs(p);
+    }
+    if (!p.hashing && p.at[0] == p.held[0].size() && p.at[1] == p.held[1].size()) return kinds(p.floor + 1);
+    if (!p.hashing) {
+      p.floor = std::max(p.floor + 1, 3);
+      takeover(p);
+    }
+    return kindof(*p.s[0], *p.s[1], p.floor);
+  }
+  finished(*p.s[0]);
+  finished(*p.s[1]);
+  return kindof(*p.s[0], *p.s[1], p.floor);
+}
+
 const char *kindname(kinds k) {
-  static const char *const names[] = {"same",    "final-newline", "line-endings", "trailing-space",
+  static const char *const names[] = {"same",    "final-newline", "line-endings", "trailing-space", "blank-lines",
                                       "spacing", "letter-case",   "order",        "content"};
   return names[size_t(k)];
 }
@@ -188,13 +373,18 @@ void start(shaper &s, const hashkey &key) {
   s.key = &key;
   for (keyhash &h : s.row) hashstart(h, key);
   hashstart(s.line, key);
-  s.held = keyhash();
+  s.held = s.heldblank = keyhash();
   s.lines = digest();
-  s.cr = s.run = s.token = s.tokens = false;
+  s.blanks = 0;
+  s.cr = s.run = s.filled = s.token = s.tokens = false;
   s.linestart = true;
 }
 
 void feed(shaper &s, const char *p, size_t n) {
+  if (s.pair && !s.pair->hashing) {
+    pairfeed(*s.pair, s.side, p, n);
+    return;
+  }
   if (s.budget >= 0 && (s.gaveup || int64_t(n) > s.budget)) {
     s.gaveup = true;
     return;
@@ -222,7 +412,7 @@ void feed(shaper &s, const char *p, size_t n) {
     size_t j = i;
     while (j < n && KINDCLASS[b[j]] == KPLAIN) j++;
     if (j == i) continue;
-    for (keyhash &h : s.row) hashadd(h, p + i, j - i);
+    for (size_t r = size_t(s.from); r < 6; r++) hashadd(s.row[r], p + i, j - i);
     hashadd(s.line, p + i, j - i);
     s.lastcr = false;
     i = j;
@@ -237,8 +427,8 @@ void finished(shaper &s) {
   if (!s.any || s.last != '\n') shapebyte(s, '\n');
 }
 
-kinds kindof(const shaper &a, const shaper &b) {
-  for (size_t i = 0; i < 5; i++)
+kinds kindof(const shaper &a, const shaper &b, int floor) {
+  for (size_t i = size_t(floor); i < 6; i++)
     if (hashof(a.row[i]) == hashof(b.row[i])) return kinds(i + 1);
   return a.lines == b.lines ? kinds::order : kinds::content;
 }

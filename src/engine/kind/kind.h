@@ -1,7 +1,17 @@
 // The kind of difference between two inputs: the first of a row of ever looser
-// normalisations under which they are equal. Each input is fed on its own through one
-// normaliser per row, each ending in a keyed hash, so both are read once, in bounded
-// memory, and compared by their hashes at the end.
+// normalisations under which they are equal, found in one pass that reads each input once,
+// in bounded memory.
+//
+// The rows that keep lines whole (finalnewline, lineendings, trailing, blanklines) are
+// decided by pairing the lines of the two inputs and comparing them byte for byte
+// (pairing, below): they are exact. The other rows, and these too once one input runs
+// LEAD bytes ahead of the other, feed each input on its own through one normaliser per
+// row, each ending in a keyed 128-bit hash (SipHash-1-3) under a key drawn at random for
+// each comparison, and compare the hashes at the end. Two different streams then look
+// equal with probability about 2^-128 per row; order sums the hashes of the lines modulo
+// 2^128, which two different multisets of lines match with about the same probability. So
+// a kind is wrong with probability about 2^-125 per call, and never for a row decided by
+// the pairs.
 //
 // Up to the first differing byte both inputs hold the same bytes, so every normaliser is
 // in the same state on both there: the line in which they part is fed once, as it is
@@ -10,8 +20,10 @@
 #ifndef LINECMP_KIND_H
 #define LINECMP_KIND_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "kind/keyhash.h"
 
@@ -24,6 +36,7 @@ enum class kinds : uint8_t {
   finalnewline,  // a line feed added at the end where the input does not end in one
   lineendings,   // CR LF read as LF
   trailing,      // spaces, tabs and CRs before each line's end dropped
+  blanklines,    // lines left empty by the rows above dropped
   spacing,       // whitespace only separates tokens: the same tokens in the same order
   lettercase,    // ASCII letters folded
   order,         // the lines, each its folded tokens, the same multiset (blank lines left out)
@@ -33,15 +46,23 @@ enum class kinds : uint8_t {
 // The name of k as the library and its users write it: "same", "final-newline", ...
 const char *kindname(kinds k);
 
+struct pairing;
+
 // The rows' normalisers on one input, fed from a line start on.
 struct shaper {
+  pairing *pair = nullptr;  // when set, feed() goes to it first, as this side
+  int side = 0;             // 0 or 1
+  int from = 0;             // the first row fed: those before it are known to differ
   const hashkey *key = nullptr;
-  keyhash row[5];          // finalnewline, lineendings, trailing, spacing, lettercase
+  keyhash row[6];          // finalnewline, lineendings, trailing, blanklines, spacing, lettercase
   keyhash held;            // trailing, with the run of spaces, tabs and CRs not yet known to end a line
+  keyhash heldblank;       // blanklines, the same
   keyhash line;            // order: the current line's tokens, folded
   digest lines;            // order: the sum of the hashes of the lines with tokens
   bool cr = false;         // lineendings: a CR held back, which a line feed would drop
   bool run = false;        // trailing: held has the run, row[2] the line before it
+  bool filled = false;     // blanklines: the trailing row has kept a byte of the current line
+  int64_t blanks = 0;      // blanklines: the lines it dropped since the last start()
   bool token = false;      // the last byte was part of a token
   bool tokens = false;     // the current line has a token
   bool linestart = true;   // the next byte starts a line
@@ -63,8 +84,47 @@ void feed(shaper &s, const char *p, size_t n);
 void finished(shaper &s);
 
 // The kind of difference between the inputs whose ended shapers are a and b, given that
-// they differ.
-kinds kindof(const shaper &a, const shaper &b);
+// they differ and that the first floor rows are known to differ.
+kinds kindof(const shaper &a, const shaper &b, int floor = 0);
+
+// The first rows, finalnewline to trailing, keep lines whole and in number, so two
+// inputs are equal under one of them exactly when each pair of lines by number is. From
+// where the inputs part, each input's bytes are held until the other's line with the same
+// number has come, and the pair compared under the finest of these rows not yet known to
+// differ: byte for byte, with no hash, so those rows are exact. Once all three have
+// parted at a line start, blanklines goes on the same way, pairing the lines that are not
+// blank. Only when it parts too, or one input runs more than LEAD bytes ahead of the
+// other, do both shapers take over from the last line start at which every row still
+// held, where each row's state is the same on both sides (the state both shared at the
+// parted line's start, on its first pair), and without the rows known to differ.
+struct pairing {
+  shaper *s[2] = {nullptr, nullptr};  // each side's shapers, started when the pairs give up
+  const shaper *shared = nullptr;     // the state both had where they part
+  std::array<std::string, 2> held;    // each side's bytes from its first line not yet paired
+  size_t at[2] = {0, 0};              // where in held that line starts
+  size_t seen[2] = {0, 0};            // how far held has been searched for a line feed
+  int floor = 0;                      // the rows known to differ, from finalnewline on
+  bool first = true;                  // the next pair is the rest of the line where they part
+  bool sharedcr = false;              // the bytes both share of that line end in a CR
+  bool hashing = false;               // the shapers have taken over
+  size_t lead = 0;                    // the bytes a side may hold past its first line
+};
+
+// The bytes one input may hold ahead of the other: beyond them the shapers take over, so a
+// call keeps at most about twice this for the pairs (a string's room doubling as it grows).
+// The engine reads both inputs a pair of lines at a time, so where lines pair up one is
+// at most about a block (64 KiB) ahead of the other, and 1 MiB keeps the pairs going
+// there, lines of up to 1 MiB included. It does not pay to go further: where one input
+// has a blank line after each of the other's lines, it falls behind by half of what is
+// read, so on 50 MiB no bound within a few MiB would hold it.
+constexpr size_t LEAD = size_t{1} << 20;
+
+// Sets p up on the shapers a and b, copies of shared, where the inputs part, each side
+// holding at most lead bytes (LEAD, or less to test the shapers' taking over).
+void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, size_t lead = LEAD);
+
+// Both inputs have ended: the kind of difference between them, given that they differ.
+kinds pairedkind(pairing &p);
 
 // The last line feed of p[0, n) splits a span of bytes both inputs share: the line in
 // which they may part starts after it. Feeds what of it is in the span to s, first

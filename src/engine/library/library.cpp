@@ -182,7 +182,9 @@ result compare(const input &first, const input &second, std::string_view label1,
 }
 
 // The library's kinds are the engine's, in the same order.
-static_assert(int(kind::content) == int(engine::kinds::content) && int(kind::order) == int(engine::kinds::order));
+static_assert(int(kind::content) == int(engine::kinds::content) && int(kind::order) == int(engine::kinds::order) &&
+              int(kind::blank_lines) == int(engine::kinds::blanklines) &&
+              int(kind::spacing) == int(engine::kinds::spacing));
 
 const char *name(kind k) { return engine::kindname(engine::kinds(k)); }
 

@@ -83,6 +83,12 @@ std::string kindline(const outcome &w) {
       return line + ": a line ends in CR";
     }
     case kinds::trailing: return "only whitespace at the ends of lines differs: spaces, tabs or CRs before a line feed";
+    case kinds::blanklines: {
+      std::string line = "only blank lines differ";
+      if (w.moreblank == 0) return line;
+      return line + (w.moreblank > 0 ? ": the output has " : ": the answer has ") +
+             std::to_string(w.moreblank > 0 ? w.moreblank : -w.moreblank) + " more";
+    }
     case kinds::spacing: return "only whitespace differs: the same tokens in the same order";
     case kinds::lettercase:
       return "the tokens differ only in letter case: the same tokens when ASCII letters are folded";
