@@ -9,17 +9,29 @@ namespace linecmp::engine {
 
 namespace {
 
+// The steps the searches of one decision may take, for each line a window holds: what
+// keeps inputs that share few lines, or share them out of order, near the cost of reading.
+constexpr int64_t WORK = 16;
+
+// The edits tried first, before the windows' shared lines are counted.
+constexpr int64_t FEW = 32;
+
+// Windows that share fewer than one line in SPARSE are one change, without anchors.
+constexpr int64_t SPARSE = 64;
+
 // A stretch of both windows: lines [x0, x1) of the first input's and [y0, y1) of the
 // second's, as indices into the windows.
 struct stretch {
   int64_t x0, x1, y0, y1;
 };
 
-// The windows a search runs over, and where the changes it finds go, in window indices.
+// The windows a search runs over, where the changes it finds go, in window indices, and
+// the steps it may still take (a step is a diagonal followed or a line matched on it).
 struct search {
   const uint64_t *a, *b;
   std::vector<int64_t> &v;
   std::vector<change> &out;
+  int64_t work;
 };
 
 // Appends the change of s to out, joined to the last one when the two touch.
@@ -56,11 +68,14 @@ split middle(search &q, const stretch &s, int64_t limit) {
   // Diagonals that have run off an edge of the stretch are not followed again.
   int64_t k1start = 0, k1end = 0, k2start = 0, k2end = 0;
   for (int64_t d = 0; d < maxd; d++) {
+    if (q.work < 0) return {0, 0, false, true};
+    q.work -= 2 * d + 2;
     for (int64_t k1 = -d + k1start; k1 <= d - k1end; k1 += 2) {
       int64_t i = off + k1;
       int64_t x = (k1 == -d || (k1 != d && v1[i - 1] < v1[i + 1])) ? v1[i + 1] : v1[i - 1] + 1;
-      int64_t y = x - k1;
+      int64_t y = x - k1, from = x;
       while (x < n && y < m && a[x] == b[y]) x++, y++;
+      q.work -= x - from;
       v1[i] = x;
       if (x > n) {
         k1end += 2;
@@ -74,8 +89,9 @@ split middle(search &q, const stretch &s, int64_t limit) {
     for (int64_t k2 = -d + k2start; k2 <= d - k2end; k2 += 2) {
       int64_t i = off + k2;
       int64_t x = (k2 == -d || (k2 != d && v2[i - 1] < v2[i + 1])) ? v2[i + 1] : v2[i - 1] + 1;
-      int64_t y = x - k2;
+      int64_t y = x - k2, from = x;
       while (x < n && y < m && a[n - x - 1] == b[m - y - 1]) x++, y++;
+      q.work -= x - from;
       v2[i] = x;
       if (x > n) {
         k2end += 2;
@@ -89,31 +105,34 @@ split middle(search &q, const stretch &s, int64_t limit) {
     }
   }
   // The paths met nowhere in all the edits the stretch can take: nothing in common.
-  if (maxd == (n + m + 1) / 2) return {0, 0, true, false};
+  if (maxd == (n + m + 1) / 2 && q.work >= 0) return {0, 0, true, false};
   return {0, 0, false, true};
 }
 
-// Puts a shortest edit script of s into q.out, unless it needs more than limit edits: then
-// it puts nothing and returns false.
+// Puts a shortest edit script of s into q.out, unless it needs more than limit edits or
+// more steps than q has left: then it puts nothing and returns false.
 bool script(search &q, stretch s, int64_t limit) {
   while (s.x0 < s.x1 && s.y0 < s.y1 && q.a[s.x0] == q.b[s.y0]) s.x0++, s.y0++;
   while (s.x0 < s.x1 && s.y0 < s.y1 && q.a[s.x1 - 1] == q.b[s.y1 - 1]) s.x1--, s.y1--;
+  if (std::abs((s.x1 - s.x0) - (s.y1 - s.y0)) > limit) return false;
   if (s.x0 == s.x1 || s.y0 == s.y1) {
-    if (std::abs((s.x1 - s.x0) - (s.y1 - s.y0)) > limit) return false;
     put(q.out, s);
     return true;
   }
-  if (std::abs((s.x1 - s.x0) - (s.y1 - s.y0)) > limit) return false;
   split at = middle(q, s, limit);
   if (at.over || (at.whole && (s.x1 - s.x0) + (s.y1 - s.y0) > limit)) return false;
   if (at.whole) {
     put(q.out, s);
     return true;
   }
-  // Neither half needs more edits than the whole, which is within the limit.
-  script(q, {s.x0, at.x, s.y0, at.y}, limit);
-  script(q, {at.x, s.x1, at.y, s.y1}, limit);
-  return true;
+  // Neither half needs more edits than the whole; but either may run out of steps, and
+  // then what the first put is taken back, the change it may have joined included.
+  size_t mark = q.out.size();
+  change joined = mark > 0 ? q.out.back() : change{};
+  if (script(q, {s.x0, at.x, s.y0, at.y}, limit) && script(q, {at.x, s.x1, at.y, s.y1}, limit)) return true;
+  q.out.resize(mark);
+  if (mark > 0) q.out.back() = joined;
+  return false;
 }
 
 // The fewest edits that take a path from the start of s to its far edge (the end of
@@ -126,11 +145,13 @@ reach toedge(search &q, const stretch &s, int64_t limit) {
   int64_t n = s.x1 - s.x0, m = s.y1 - s.y0, off = limit + 1;
   q.v.assign(size_t(2 * limit + 3), 0);
   int64_t *v = q.v.data() + off;
-  for (int64_t d = 0; d <= limit; d++) {
+  for (int64_t d = 0; d <= limit && q.work >= 0; d++) {
+    q.work -= d + 1;
     for (int64_t k = -d; k <= d; k += 2) {
       int64_t x = (k == -d || (k != d && v[k - 1] < v[k + 1])) ? v[k + 1] : v[k - 1] + 1;
-      int64_t y = x - k;
+      int64_t y = x - k, from = x;
       while (x < n && y < m && a[x] == b[y]) x++, y++;
+      q.work -= x - from;
       v[k] = x;
       if (x >= n || y >= m) return {d, s.x0 + x, s.y0 + y};
     }
@@ -206,6 +227,19 @@ std::pair<int64_t, int64_t> anchored(aligner &al, search &q, const stretch &s, b
   return {s.x1, s.y1};
 }
 
+// How many of the n lines of a may occur among the m of b, by a bit for each line of b in
+// 16 per line: an upper bound, over by about one line in 16 of those not shared.
+int64_t shared(aligner &al, const uint64_t *a, int64_t n, const uint64_t *b, int64_t m) {
+  size_t bits = 64;
+  while (bits < size_t(m) * 16) bits <<= 1;
+  al.bits.assign(bits / 64, 0);
+  auto at = [&](uint64_t h) { return size_t(h >> 20) & (bits - 1); };
+  for (int64_t j = 0; j < m; j++) al.bits[at(b[j]) / 64] |= uint64_t{1} << (at(b[j]) % 64);
+  int64_t n1 = 0;
+  for (int64_t i = 0; i < n; i++) n1 += (al.bits[at(a[i]) / 64] >> (at(a[i]) % 64)) & 1;
+  return n1;
+}
+
 // Counts c, found in window indices, or holds it back while the next may still join it.
 void settle(aligner &al, const change &c) {
   change at{al.base[0] + c.first, al.base[0] + c.firstend, al.base[1] + c.second, al.base[1] + c.secondend};
@@ -236,10 +270,14 @@ void advance(aligner &al, int64_t x, int64_t y) {
 void decide(aligner &al) {
   std::vector<change> found;
   const uint64_t *a = al.win[0].data(), *b = al.win[1].data();
-  search q{a, b, al.scratch, found};
+  const int64_t budget = WORK * int64_t(al.window);
+  search q{a, b, al.scratch, found, budget};
   int64_t n = int64_t(al.win[0].size()), m = int64_t(al.win[1].size()), cx = n, cy = m;
   if (al.ended[0] && al.ended[1]) {
-    if (!script(q, {0, n, 0, m}, al.dmax)) anchored(al, q, {0, n, 0, m}, false);
+    if (!script(q, {0, n, 0, m}, al.dmax)) {
+      q.work = budget;
+      anchored(al, q, {0, n, 0, m}, false);
+    }
   } else if ((al.ended[0] && n == 0) || (al.ended[1] && m == 0)) {
     // What the other input has from here on can only be added.
     put(found, {0, n, 0, m});
@@ -247,8 +285,24 @@ void decide(aligner &al) {
     int64_t p = 0;
     while (p < n && p < m && a[p] == b[p]) p++;
     int64_t half = int64_t(al.window / 2);
-    reach r = toedge(q, {p, n, p, m}, al.dmax);
+    // A few edits first, as most changes are; then, unless the windows share too few lines
+    // for a path of al.dmax edits to reach their edge, as many as al.dmax.
+    reach r = toedge(q, {p, n, p, m}, std::min<int64_t>(al.dmax, FEW));
+    int64_t common = -1;
     if (r.d < 0) {
+      common = shared(al, a + p, n - p, b + p, m - p);
+      if (std::min(n, m) - p - common <= al.dmax) r = toedge(q, {p, n, p, m}, al.dmax);
+    }
+    // The script of the path found, in steps of its own: the path bounds them by its edits.
+    q.work = budget;
+    if (r.d >= 0 && !script(q, {p, r.x, p, r.y}, al.dmax)) r.d = -1, found.clear();
+    // Of the lines counted shared, about one in 16 of the first window's is not.
+    if (r.d < 0 && (common - (n - p) / 16) * SPARSE < std::min(n, m) - p) {
+      // So few lines in common that anchors are not looked for: all of both is one change.
+      al.out.exact = false;
+      put(found, {p, n, p, m});
+    } else if (r.d < 0) {
+      q.work = budget;
       std::tie(cx, cy) = anchored(al, q, {p, n, p, m}, true);
       // Anchors that all lie early leave a tail that none anchors: it is one change, to the
       // windows' ends, which the next may join.
@@ -259,10 +313,8 @@ void decide(aligner &al) {
     } else if ((r.x == n && al.ended[0]) || (r.y == m && al.ended[1])) {
       // The path met the end of an input that has ended: what the other has from there
       // on, in its window and after it, can only be added.
-      script(q, {p, r.x, p, r.y}, al.dmax);
       put(found, {r.x, n, r.y, m});
     } else {
-      script(q, {p, r.x, p, r.y}, al.dmax);
       // The changes that end by the middle, and the first one in any case, so that each
       // decision settles something.
       cx = p, cy = p;

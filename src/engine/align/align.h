@@ -69,6 +69,7 @@ struct aligner {
   aligned out;
   std::vector<int64_t> scratch;  // the searches' diagonals
   std::vector<slot> slots;       // the anchors' hash table
+  std::vector<uint64_t> bits;    // the second window's lines, a bit each, to count those shared
 };
 
 // Sets a up to align from line line (counted from 1) of both inputs, every line before it
