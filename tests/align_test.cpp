@@ -32,13 +32,6 @@ aligned align(const std::vector<uint64_t> &x, const std::vector<uint64_t> &y, si
   return finishalign(a);
 }
 
-// The lines changes take out of the first input and put in from the second, together.
-int64_t edited(const aligned &r) {
-  int64_t n = 0;
-  for (const change &c : r.kept) n += (c.firstend - c.first) + (c.secondend - c.second);
-  return n;
-}
-
 // The length of a longest common subsequence of x and y, by the whole table.
 int64_t lcs(const std::vector<uint64_t> &x, const std::vector<uint64_t> &y) {
   std::vector<int64_t> row(y.size() + 1), next(y.size() + 1);
@@ -89,7 +82,6 @@ TEST(Align, FromTheTable) {
     if (want != "*") {
       EXPECT_EQ(got, want) << "line " << n;
     }
-    EXPECT_EQ(edited(r), int64_t(x.size() + y.size()) - 2 * r.matched) << "line " << n;
     EXPECT_EQ(r.changes, int64_t(r.kept.size())) << "line " << n;
     EXPECT_TRUE(r.exact && consistent(x, y, r)) << "line " << n;
     rows++;
@@ -113,19 +105,13 @@ TEST(Align, AgreesWithTheWholeTable) {
     }
     aligned r = align(x, y);
     ASSERT_EQ(r.matched, lcs(x, y)) << "round " << round;
-    if (r.changes <= int64_t(KEPT)) {
-      EXPECT_EQ(edited(r), int64_t(x.size() + y.size()) - 2 * r.matched) << "round " << round;
-      EXPECT_TRUE(consistent(x, y, r)) << "round " << round;
-    }
-    EXPECT_TRUE(r.exact);
+    EXPECT_TRUE(r.exact && (r.changes > int64_t(KEPT) || consistent(x, y, r))) << "round " << round;
     // Again in windows smaller than the inputs, and a search cut short: the changes still
     // fit both inputs, and matched is a lower bound, exact where the result says so.
     size_t window = 8 + rng() % 16;
     aligned w = align(x, y, 3, 5, window, int64_t(rng() % 6));
     ASSERT_LE(w.matched, r.matched) << "round " << round;
-    if (w.changes <= int64_t(KEPT)) {
-      EXPECT_TRUE(consistent(x, y, w)) << "round " << round;
-    }
+    EXPECT_TRUE(w.changes > int64_t(KEPT) || consistent(x, y, w)) << "round " << round;
     if (w.exact) windowexact += w.matched == r.matched;
     windowed += w.exact;
   }
@@ -175,23 +161,17 @@ TEST(Align, PastTheWindows) {
 }
 
 TEST(Align, NothingInCommon) {
-  // Every line different: one change over all of both, the windows joined, matched 0.
+  // Every line replaced: one change over all of both, the windows joined, though the
+  // lines the windows share are only counted, not known.
   std::vector<uint64_t> x(200000), y(200000);
-  for (size_t i = 0; i < x.size(); i++) x[i] = 2 * i + 1, y[i] = 2 * i + 2;
+  for (size_t i = 0; i < x.size(); i++) x[i] = i + 1, y[i] = i + 300000;
   aligned r = align(x, y);
-  EXPECT_EQ(r.matched, 0);
-  EXPECT_EQ(r.changes, 1);
-  ASSERT_EQ(r.kept.size(), 1u);
-  EXPECT_EQ(r.kept[0].firstend, 200001);
-  EXPECT_EQ(r.kept[0].secondend, 200001);
+  EXPECT_TRUE(r.changes == 1 && r.kept[0].firstend == 200001 && r.kept[0].secondend == 200001 && r.matched == 0);
   // Shuffled: not exact, and matched a lower bound of the longest common subsequence.
-  std::mt19937_64 rng(3);
-  std::shuffle(y.begin(), y.end(), rng);
-  for (size_t i = 0; i < x.size(); i++) y[i] = (y[i] - 2) + 1;
+  y = x;
+  std::shuffle(y.begin(), y.end(), std::mt19937_64(3));
   r = align(x, y);
-  EXPECT_FALSE(r.exact);
-  EXPECT_GT(r.matched, 0);
-  EXPECT_LT(r.matched, 2000);
+  EXPECT_TRUE(!r.exact && r.matched > 0 && r.matched < 2000) << r.matched;
 }
 
 }  // namespace
