@@ -5,15 +5,17 @@
 //
 // Inside a window the search is exact: Myers' O(ND) search, in linear space, finds a
 // shortest edit script (the fewest lines deleted plus inserted) of up to DMAX edits. Where
-// the inputs go on past the windows, the script to the windows' end is settled only up to
-// the middle of the windows, where most of what comes after is still seen. Past DMAX edits,
-// lines that occur once in each window anchor the search: it runs between them, and
-// where a stretch between two anchors still needs more than DMAX edits, or the window holds
-// no anchor, that stretch is one change, which merges with the next. The result then
-// says it is not exact, and matched is a lower bound.
+// the inputs go on past the windows, what the windows show is settled only up to their
+// middle, so that half a window of lines is still seen past anything settled. Past DMAX
+// edits, or past a budget of steps that keeps the cost near that of reading, lines that
+// occur once in each window anchor the search: it runs between them, and a stretch
+// between two anchors that still needs more is one change; windows that share almost no
+// line, or hold no anchor, are one change, which the next may join. The result then says
+// it is not exact, and matched is a lower bound.
 #ifndef LINECMP_ALIGN_H
 #define LINECMP_ALIGN_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -43,7 +45,9 @@ struct aligned {
   std::vector<change> kept;  // the first KEPT changes
   int64_t changes = 0;       // all of them, the kept included
   int64_t matched = 0;       // lines paired as equal, those before the first difference included
-  bool exact = true;         // false where a window cut the search: matched is then a lower bound
+  // False where a window or a bound cut the search: matched is then a lower bound. True,
+  // each stretch settled is a shortest script of the windows it was settled in.
+  bool exact = true;
 };
 
 // A line's hash in the anchors' table: how often it occurs in each window's part of a
@@ -59,7 +63,7 @@ struct slot {
 struct aligner {
   size_t window = WINDOW;  // the windows' size, and the exact search's edits: smaller only in tests
   int64_t dmax = DMAX;
-  std::vector<uint64_t> win[2];
+  std::array<std::vector<uint64_t>, 2> win;
   int64_t base[2] = {1, 1};
   int64_t lines[2] = {0, 0};  // lines given so far, those before the start included
   bool ended[2] = {false, false};
