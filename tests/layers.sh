@@ -7,7 +7,7 @@
 #   tests/layers.sh
 set -euo pipefail
 cd "$(dirname "$0")/../src/engine"
-order=(scan show kind read compare rules library)
+order=(scan show kind align read compare rules library)
 rank() { # LAYER: its place in the order, or nothing for a folder the order lacks
   local i
   for i in "${!order[@]}"; do [ "${order[$i]}" = "$1" ] && echo "$i" && return; done
