@@ -19,7 +19,7 @@ using namespace linecmp::engine;
 // What aligning the hashes x and y, a line each, finds, given to it in turns of turn0 and
 // turn1 lines.
 aligned align(const std::vector<uint64_t> &x, const std::vector<uint64_t> &y, size_t turn0 = 3, size_t turn1 = 5,
-              size_t window = WINDOW, int64_t dmax = DMAX) {
+              size_t window = LINEWINDOW, int64_t dmax = EDITS) {
   aligner a;
   startalign(a, 1, window, dmax);
   size_t i = 0, j = 0;
@@ -105,13 +105,13 @@ TEST(Align, AgreesWithTheWholeTable) {
     }
     aligned r = align(x, y);
     ASSERT_EQ(r.matched, lcs(x, y)) << "round " << round;
-    EXPECT_TRUE(r.exact && (r.changes > int64_t(KEPT) || consistent(x, y, r))) << "round " << round;
+    EXPECT_TRUE(r.exact && (r.changes > int64_t(CHANGESKEPT) || consistent(x, y, r))) << "round " << round;
     // Again in windows smaller than the inputs, and a search cut short: the changes still
     // fit both inputs, and matched is a lower bound, exact where the result says so.
     size_t window = 8 + rng() % 16;
     aligned w = align(x, y, 3, 5, window, int64_t(rng() % 6));
     ASSERT_LE(w.matched, r.matched) << "round " << round;
-    EXPECT_TRUE(w.changes > int64_t(KEPT) || consistent(x, y, w)) << "round " << round;
+    EXPECT_TRUE(w.changes > int64_t(CHANGESKEPT) || consistent(x, y, w)) << "round " << round;
     if (w.exact) windowexact += w.matched == r.matched;
     windowed += w.exact;
   }
@@ -155,7 +155,7 @@ TEST(Align, PastTheWindows) {
   past(300000, scattered, 300000 - out, true, "1000 scattered edits");
   past(300000, {{2, 0, 1}}, 300000, true, "one line put in near the start");
   past(300000, {{150000, 0, 1}, {299999, 1, 0}}, 299999, true, "apart by more than a window");
-  // Past DMAX edits, through the anchors: the lines around the block are its anchors.
+  // Past EDITS edits, through the anchors: the lines around the block are its anchors.
   past(300000, {{100000, 10000, 0}}, 290000, false, "a block of 10,000 lines taken out");
   past(300000, {{100000, 0, 5000}}, 300000, false, "a block of 5,000 lines put in");
 }

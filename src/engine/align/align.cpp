@@ -7,6 +7,9 @@
 
 namespace linecmp::engine {
 
+// The search's own names, apart from those of the other engine files that a one-file
+// program is made of.
+namespace aligning {
 namespace {
 
 // The steps the searches of one decision may take, for each line a window holds: what
@@ -160,7 +163,7 @@ reach toedge(search &q, const stretch &s, int64_t limit) {
 }
 
 // The lines of s that occur once in each window's part of it, and match, in the longest
-// chain that keeps their order in both: the anchors a search past DMAX edits runs between.
+// chain that keeps their order in both: the anchors a search past EDITS edits runs between.
 std::vector<std::pair<int64_t, int64_t>> anchors(aligner &al, const uint64_t *a, const uint64_t *b, const stretch &s) {
   // At most two thirds full, where a probe takes about two looks.
   size_t need = size_t((s.x1 - s.x0) + (s.y1 - s.y0)) * 3 / 2 + 2, size = 1;
@@ -209,7 +212,7 @@ std::vector<std::pair<int64_t, int64_t>> anchors(aligner &al, const uint64_t *a,
   return chain;
 }
 
-// Puts the changes of s into q.out, s needing more than DMAX edits: the shortest edit
+// Puts the changes of s into q.out, s needing more than EDITS edits: the shortest edit
 // scripts between its anchors, and each gap that still needs more as one change; the
 // alignment is then not exact. With open, s has no far end (the inputs go on past the
 // windows): the changes stop at its last anchor; with no anchor, all of s is one change.
@@ -240,6 +243,15 @@ int64_t shared(aligner &al, const uint64_t *a, int64_t n, const uint64_t *b, int
   return n1;
 }
 
+// Counts the change held back, if any.
+void flush(aligner &al) {
+  if (!al.open) return;
+  al.out.changes++;
+  al.removed += al.last.firstend - al.last.first;
+  if (al.out.kept.size() < CHANGESKEPT) al.out.kept.push_back(al.last);
+  al.open = false;
+}
+
 // Counts c, found in window indices, or holds it back while the next may still join it.
 void settle(aligner &al, const change &c) {
   change at{al.base[0] + c.first, al.base[0] + c.firstend, al.base[1] + c.second, al.base[1] + c.secondend};
@@ -248,11 +260,7 @@ void settle(aligner &al, const change &c) {
     al.last.secondend = at.secondend;
     return;
   }
-  if (al.open) {
-    al.out.changes++;
-    al.removed += al.last.firstend - al.last.first;
-    if (al.out.kept.size() < KEPT) al.out.kept.push_back(al.last);
-  }
+  flush(al);
   al.last = at;
   al.open = true;
 }
@@ -336,7 +344,7 @@ void decide(aligner &al) {
   for (const change &c : found) settle(al, c);
   advance(al, cx, cy);
   // A window that has run ahead of the other's to twice what it should hold: its oldest
-  // lines past WINDOW are added where the other's window starts, so that memory stays
+  // lines past LINEWINDOW are added where the other's window starts, so that memory stays
   // bounded.
   for (int side = 0; side < 2; side++) {
     int64_t over = int64_t(al.win[side].size()) - int64_t(al.window);
@@ -357,6 +365,7 @@ void maybe(aligner &al) {
 }
 
 }  // namespace
+}  // namespace aligning
 
 void startalign(aligner &a, int64_t line, size_t window, int64_t dmax) {
   a = aligner{};
@@ -369,23 +378,18 @@ void startalign(aligner &a, int64_t line, size_t window, int64_t dmax) {
 void addline(aligner &a, int side, uint64_t hash) {
   a.win[side].push_back(hash);
   a.lines[side]++;
-  maybe(a);
+  aligning::maybe(a);
 }
 
 void endlines(aligner &a, int side) {
   a.ended[side] = true;
-  maybe(a);
+  aligning::maybe(a);
 }
 
 const aligned &finishalign(aligner &a) {
   a.ended[0] = a.ended[1] = true;
-  if (!a.win[0].empty() || !a.win[1].empty()) decide(a);
-  if (a.open) {
-    a.out.changes++;
-    a.removed += a.last.firstend - a.last.first;
-    if (a.out.kept.size() < KEPT) a.out.kept.push_back(a.last);
-    a.open = false;
-  }
+  if (!a.win[0].empty() || !a.win[1].empty()) aligning::decide(a);
+  aligning::flush(a);
   a.out.matched = a.lines[0] - a.removed;
   return a.out;
 }

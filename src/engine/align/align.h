@@ -4,9 +4,9 @@
 // is read once, and only a window of each one's line hashes is held.
 //
 // Inside a window the search is exact: Myers' O(ND) search, in linear space, finds a
-// shortest edit script (the fewest lines deleted plus inserted) of up to DMAX edits. Where
+// shortest edit script (the fewest lines deleted plus inserted) of up to EDITS edits. Where
 // the inputs go on past the windows, what the windows show is settled only up to their
-// middle, so that half a window of lines is still seen past anything settled. Past DMAX
+// middle, so that half a window of lines is still seen past anything settled. Past EDITS
 // edits, or past a budget of steps that keeps the cost near that of reading, lines that
 // occur once in each window anchor the search: it runs between them, and a stretch
 // between two anchors that still needs more is one change; windows that share almost no
@@ -24,13 +24,13 @@ namespace linecmp::engine {
 
 // Lines of each input a window holds: at least 65,536, so that a change of a few thousand
 // lines is still seen whole, in 512 KiB of hashes an input.
-constexpr size_t WINDOW = size_t{1} << 16;
+constexpr size_t LINEWINDOW = size_t{1} << 16;
 
 // The edits the exact search goes to in one window before it turns to anchors.
-constexpr int64_t DMAX = 2000;
+constexpr int64_t EDITS = 2000;
 
 // Changes kept, in order; the rest are only counted.
-constexpr size_t KEPT = 10;
+constexpr size_t CHANGESKEPT = 10;
 
 // A run of lines that stands in one input where another run stands in the other: lines
 // [first, firstend) of the first input for [second, secondend) of the second, counted
@@ -42,7 +42,7 @@ struct change {
 
 // What an alignment found.
 struct aligned {
-  std::vector<change> kept;  // the first KEPT changes
+  std::vector<change> kept;  // the first CHANGESKEPT changes
   int64_t changes = 0;       // all of them, the kept included
   int64_t matched = 0;       // lines paired as equal, those before the first difference included
   // False where a window or a bound cut the search: matched is then a lower bound. True,
@@ -61,8 +61,8 @@ struct slot {
 // The state of one alignment: each input's window of line hashes, from line base[i] on,
 // whether it has ended, and the change last found, which the next may join.
 struct aligner {
-  size_t window = WINDOW;  // the windows' size, and the exact search's edits: smaller only in tests
-  int64_t dmax = DMAX;
+  size_t window = LINEWINDOW;  // the windows' size, and the exact search's edits: smaller only in tests
+  int64_t dmax = EDITS;
   std::array<std::vector<uint64_t>, 2> win;
   int64_t base[2] = {1, 1};
   int64_t lines[2] = {0, 0};  // lines given so far, those before the start included
@@ -78,7 +78,7 @@ struct aligner {
 
 // Sets a up to align from line line (counted from 1) of both inputs, every line before it
 // paired as equal, with windows of window lines and an exact search of up to dmax edits.
-void startalign(aligner &a, int64_t line, size_t window = WINDOW, int64_t dmax = DMAX);
+void startalign(aligner &a, int64_t line, size_t window = LINEWINDOW, int64_t dmax = EDITS);
 
 // Gives a the next line of input side (0 or 1), as its hash; may settle changes.
 void addline(aligner &a, int side, uint64_t hash);
