@@ -144,7 +144,7 @@ MAKERS = {f.__name__: f for f in (lines, numbers, floats, repeat, zeros, same, r
                                   drop_first_line, ninth_digit_off)}
 
 
-def make(spec, dst, a=None):
-    """Writes dst as spec, a table with the maker's name as "make" and its params, says."""
-    params = dict(spec)
+def make(recipe, dst, a=None):
+    """Writes dst as recipe, a table with the maker's name as "make" and its params, says."""
+    params = dict(recipe)
     MAKERS[params.pop("make")](dst, a, **params)
