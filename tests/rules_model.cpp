@@ -171,10 +171,26 @@ dec plus(const dec &a, const dec &b) {
   return r;
 }
 
+// Brings terms whose digits lie more than 1000 places below the rest's up to 1000 below
+// them, all higher ones moving alike: the sign of any sum of them stays, as the lower ones
+// only tell it when the higher ones cancel.
+void gather(std::vector<dec *> t) {
+  t.erase(std::remove_if(t.begin(), t.end(), [](dec *x) { return x->m.empty(); }), t.end());
+  std::sort(t.begin(), t.end(), [](dec *x, dec *y) { return x->e < y->e; });
+  long long reach = 0;  // the place past the digits of the terms so far
+  for (size_t i = 0; i < t.size(); i++) {
+    if (i > 0 && t[i]->e - reach > 1000)
+      for (size_t j = t.size(); j-- > i;) t[j]->e -= t[i]->e - reach - 1000;
+    reach = i == 0 ? t[i]->e + (long long)t[i]->m.size() : std::max(reach, t[i]->e + (long long)t[i]->m.size());
+  }
+}
+
 // |s - a| <= t, or <= t |a| when relative, all exact.
-bool close(const dec &a, const dec &s, const dec &t, bool relative) {
-  dec bound = t, d = a;
+bool close(dec a, dec s, const dec &t, bool relative) {
+  dec bound = t;
   if (relative) bound.m = times(a.m, t.m), bound.e = a.e + t.e;
+  gather({&a, &s, &bound});
+  dec d = a;
   d.neg = !a.neg;
   d = plus(s, d);
   d.neg = true;

@@ -28,8 +28,9 @@ struct tokenrules {
   bool fold = false;  // ASCII letters of either case are equal
   // Numbers that agree in their first krel significant digits, or whose difference is
   // below ten to the xabs at their first differing digit, are within the tolerance (see
-  // tokens.cpp); INT32_MAX when the rules have no such tolerance.
-  int32_t krel = INT32_MAX, xabs = INT32_MIN;
+  // tokens.cpp); INT64_MAX for krel, INT64_MIN for xabs, when the rules have no such
+  // tolerance, which no place compares past.
+  int64_t krel = INT64_MAX, xabs = INT64_MIN;
   // The tolerances as whole numbers of at most 19 digits times ten to a power, for the
   // kernel's exact comparison of short numbers: abs, rel (each with given set when the
   // rules have it and it is so written), and testlib's eps (with its slack) for REALS.

@@ -518,7 +518,7 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
   t.eps = r.abs;
   if (r.num == numbers::reals) {
     long double bound = 1.25L, eps = r.abs * (1 - 1e-6L);
-    int32_t x = 0;
+    int64_t x = 0;
     while (bound > eps && x > -FAR) {
       bound /= 10;
       x--;
@@ -527,12 +527,13 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
     t.krel = 1 - x;
     return t;
   }
-  // place of a tolerance's first digit, within FAR
-  auto first = [&](const margin &v) {
-    return v.infinite ? FAR : std::max(-FAR, std::min(FAR, v.v.low + int64_t(v.v.digits.size()) - 1));
-  };
-  if (tol.abs.given && (tol.abs.infinite || !tol.abs.v.digits.empty())) t.xabs = int32_t(first(tol.abs));
-  if (tol.rel.given && (tol.rel.infinite || !tol.rel.v.digits.empty())) t.krel = int32_t(1 - first(tol.rel));
+  // The place of a tolerance's first digit, as far out as its exponent goes: a place the
+  // kernel meets may be as far, its exponent being of up to 18 digits.
+  auto first = [&](const margin &v) { return v.v.low + int64_t(v.v.digits.size()) - 1; };
+  if (tol.abs.given && (tol.abs.infinite || !tol.abs.v.digits.empty()))
+    t.xabs = tol.abs.infinite ? INT64_MAX : first(tol.abs);
+  if (tol.rel.given && (tol.rel.infinite || !tol.rel.v.digits.empty()))
+    t.krel = tol.rel.infinite ? INT64_MIN : 1 - first(tol.rel);
   return t;
 }
 
