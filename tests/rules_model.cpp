@@ -296,9 +296,10 @@ verdict ncmp(std::string_view answer, std::string_view output) {
 }
 
 // testlib's rcmp4, rcmp6 and rcmp9, token by token, on what strtod reads, in double
-// arithmetic. Open case: where either value is one no double holds (it overflows, or
-// underflows from a value other than zero), both compare exactly within 10^-digits,
-// absolute or relative; an exponent past 10^18 is as in the validator.
+// arithmetic, values past 1e300 in size infinite. Open case: where either value is one
+// no double holds (it overflows, or underflows from a value other than zero), both
+// compare exactly within 10^-digits, absolute or relative; an exponent past 10^18 is as
+// in the validator.
 verdict rcmp(int digits, std::string_view answer, std::string_view output) {
   strings a = split(answer, testspace), o = split(output, testspace);
   // Open case: the answer is checked whole, so a faulty answer is a judge error whatever
@@ -317,7 +318,12 @@ verdict rcmp(int digits, std::string_view answer, std::string_view output) {
       double eps = std::strtod(("1e-" + std::to_string(digits)).c_str(), nullptr) + 1e-15;
       double x = std::strtod(a[i].c_str(), nullptr), s = std::strtod(o[i].c_str(), nullptr);
       double lo = std::min(x * (1 - eps), x * (1 + eps)), hi = std::max(x * (1 - eps), x * (1 + eps));
-      ok = std::fabs(s - x) <= eps || (lo <= s && s <= hi);
+      // testlib counts a value past 1e300 in size as infinite, matched by one of its sign.
+      auto infinite = [](double v) { return v > 1e300 || v < -1e300; };
+      if (infinite(x) || infinite(s))
+        ok = infinite(x) && infinite(s) && (x > 0) == (s > 0);
+      else
+        ok = std::fabs(s - x) <= eps || (lo <= s && s <= hi);
     } else {
       dec x = parse(a[i]), s = parse(o[i]), eps = parse("1e-" + std::to_string(digits));
       ok = close(x, s, eps, false) || close(x, s, eps, true);

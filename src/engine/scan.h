@@ -43,8 +43,11 @@ struct tokenrules {
   double eps = 0;
 };
 
-// testlib's comparison of doubles: |s - a| <= eps, or s between a (1 - eps) and a (1 + eps).
+// testlib's comparison of doubles: |s - a| <= eps, or s between a (1 - eps) and a (1 + eps);
+// but a value past 1e300 in size is infinite to it, and matches only another of its sign.
 inline bool nearby(double a, double s, double eps) {
+  bool infa = a > 1e300 || a<-1e300, infs = s> 1e300 || s < -1e300;
+  if (infa || infs) return infa && infs && (a > 0) == (s > 0);
   if ((s - a < 0 ? a - s : s - a) <= eps) return true;
   double lo = a * (1 - eps), hi = a * (1 + eps);
   return lo <= hi ? lo <= s && s <= hi : hi <= s && s <= lo;
