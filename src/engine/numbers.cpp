@@ -21,6 +21,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -88,6 +89,8 @@ void numeral::add(unsigned char c) {
       sticky = true;
   }
 }
+
+bool numeral::reading() const { return s == START || s == SIGN || s == INT || s == POINT || s == FRAC; }
 
 bool numeral::isfloat() const { return s == INT || s == FRAC || s == EXP; }
 
@@ -346,7 +349,7 @@ void step(gapform &g, int d, int64_t at) {
 
 // The sign of the rest of a frozen difference, in units of its last kept place, less k
 // (-1, 0 or 1).
-int rest(const gapform &g, int k) {
+int restsign(const gapform &g, int k) {
   int v = g.z[k + 1];
   return v > 0 ? 1 : v < 0 ? -1 : 0;
 }
@@ -382,8 +385,8 @@ int gapsign(const gapform &g, int64_t ea, const decimal &t) {
   int v = 0;
   bool near = unit(d, v);
   // |D| - t is rest - v for y above zero, and -(rest + v) below it.
-  if (!y.neg) return near ? rest(g, v) : d.neg ? 1 : -1;
-  return near ? -rest(g, -v) : d.neg ? 1 : -1;
+  if (!y.neg) return near ? restsign(g, v) : d.neg ? 1 : -1;
+  return near ? -restsign(g, -v) : d.neg ? 1 : -1;
 }
 
 // |D| rounded down to its unit, as a decimal, for a message.
@@ -395,9 +398,9 @@ decimal gapfloor(const gapform &g, int64_t ea) {
     // |D| is |y| + rest above zero, |y| - rest below it: rest's floor, or its ceiling.
     int f = 0;
     if (!y.neg)
-      f = rest(g, 1) >= 0 ? 1 : rest(g, 0) >= 0 ? 0 : rest(g, -1) >= 0 ? -1 : -2;
+      f = restsign(g, 1) >= 0 ? 1 : restsign(g, 0) >= 0 ? 0 : restsign(g, -1) >= 0 ? -1 : -2;
     else
-      f = -(rest(g, -1) <= 0 ? -1 : rest(g, 0) <= 0 ? 0 : rest(g, 1) <= 0 ? 1 : 2);
+      f = -(restsign(g, -1) <= 0 ? -1 : restsign(g, 0) <= 0 ? 0 : restsign(g, 1) <= 0 ? 1 : 2);
     sum s;
     add(s, m, false);
     decimal fd = small(f, 0);
@@ -515,10 +518,6 @@ streampair streamof(const margin &abs, const margin &rel) {
 }
 
 void follow(streampair &p, const numeral &a, const numeral &s, bool ended) {
-  auto reading = [](const numeral &n) {
-    return n.s == numeral::START || n.s == numeral::SIGN || n.s == numeral::INT || n.s == numeral::POINT ||
-           n.s == numeral::FRAC;
-  };
   if (!p.on) {
     if (p.lost || (a.count <= int64_t(MAXSIG) && s.count <= int64_t(MAXSIG))) return;
     // Both streams start over from their kept digits; a zero has no digits to stream.
@@ -550,7 +549,7 @@ void follow(streampair &p, const numeral &a, const numeral &s, bool ended) {
   }
   if (a.count >= p.basea + int64_t(p.qa.size())) p.qa += a.fresh;
   if (s.count >= p.bases + int64_t(p.qs.size())) p.qs += s.fresh;
-  bool donea = ended || !reading(a), dones = ended || !reading(s);
+  bool donea = ended || !a.reading(), dones = ended || !s.reading();
   // Each shift takes places while both digits are known: read, or past a number's end.
   int64_t ea = p.basea + int64_t(p.qa.size()), es = p.bases + int64_t(p.qs.size());
   for (size_t k = 0; k < 3; k++) {
@@ -599,10 +598,9 @@ bool exactwithin(const numeral &a, const numeral &s, const margin &abs, const ma
   // holds the pair when it holds all four corners. Where no region does, the pair lies
   // within a unit of a 800th digit of an edge, and is rejected.
   auto corners = [&](const margin &x, const margin &y) {
-    for (bool ua : {false, true})
-      for (bool us : {false, true})
-        if (!within(exact(a, ua), exact(s, us), x, y)) return false;
-    return true;
+    const std::pair<bool, bool> ups[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+    return std::all_of(std::begin(ups), std::end(ups),
+                       [&](auto u) { return within(exact(a, u.first), exact(s, u.second), x, y); });
   };
   return (abs.given && corners(abs, margin{})) || (rel.given && corners(margin{}, rel));
 }

@@ -39,6 +39,9 @@ struct numeral {
 
   // Reads the next byte of the token.
   void add(unsigned char c);
+  // Whether its significant digits may still go on: none of the exponent read, nor a
+  // byte outside the form.
+  bool reading() const;
   // Whether the token read is a float of that form.
   bool isfloat() const;
   // Whether it is a signed 64-bit integer as testlib's integers are: an optional "-" and

@@ -227,10 +227,6 @@ constexpr size_t STRIDE = 64;
 void abreast(reader &a, reader &b, token &ta, token &tb, streampair &sp) {
   size_t na = 0, nb = 0;  // bytes left of each one's current run, 0 to look again
   bool enda = false, endb = false;
-  auto digits = [](const numeral &n) {
-    return n.s == numeral::START || n.s == numeral::SIGN || n.s == numeral::INT || n.s == numeral::POINT ||
-           n.s == numeral::FRAC;
-  };
   for (;;) {
     if (!enda && na == 0) {
       while (dropped(a)) {
@@ -246,7 +242,7 @@ void abreast(reader &a, reader &b, token &ta, token &tb, streampair &sp) {
     }
     if (enda && endb) return;
     // The one behind goes on, or the one whose digits still come.
-    bool more_a = !enda && (endb || !digits(tb.num) || (digits(ta.num) && ta.num.count <= tb.num.count));
+    bool more_a = !enda && (endb || !tb.num.reading() || (ta.num.reading() && ta.num.count <= tb.num.count));
     reader &r = more_a ? a : b;
     token &t = more_a ? ta : tb;
     size_t &n = more_a ? na : nb;
