@@ -379,6 +379,9 @@ int gapsign(const gapform &g, int64_t ea, const decimal &t) {
   if (t.digits.empty() || t.low < place) return 1;
   decimal tau = t;
   tau.low -= place;
+  // Tops two places apart or more settle it, before it is written out.
+  if (top(tau) > top(y) + 1) return -1;
+  if (top(tau) < top(y) - 1) return 1;
   sum d;  // tau - |y|, a whole number
   add(d, tau, false);
   add(d, magnitude(y), true);
@@ -416,6 +419,9 @@ bool streamed(const streampair &p, int64_t delta) { return p.on && delta >= -1 &
 
 // Queue bound: the reader keeps the two numbers' digits within this of each other.
 constexpr size_t QUEUED = 4096;
+
+// The most places 1 + rel may span for the relative forms, whose every step costs them.
+constexpr int64_t RELSPAN = 4000;
 
 // The first want significant digits of n / d, both whole numbers written as digits, n not
 // zero; point gets P such that the quotient is 0.digits times ten to the P.
@@ -535,7 +541,12 @@ void follow(streampair &p, const numeral &a, const numeral &s, bool ended) {
       p.gap[k].wide = wide;
       p.at[k] = k == 2 ? 0 : 1;
     }
-    if (p.rel->given && !p.rel->infinite) {
+    // 1 + rel and 1 - rel written out: not for a tolerance whose digits span more places
+    // than RELSPAN, as 1e-1000000 would, which the kept digits judge instead.
+    const decimal &r = p.rel->v;
+    int64_t span = r.digits.empty() ? 1 : std::max<int64_t>(top(r), 0) - std::min<int64_t>(r.low, 0) + 1;
+    p.relative = p.rel->given && !p.rel->infinite && span <= RELSPAN;
+    if (p.relative) {
       sum up, down;
       add(up, decimal{false, "1", 0}, false);
       add(up, p.rel->v, false);
@@ -560,7 +571,7 @@ void follow(streampair &p, const numeral &a, const numeral &s, bool ended) {
       int ad = i >= 1 && i < ea ? p.qa[size_t(i - p.basea)] - '0' : 0;
       int sd = j >= 1 && j < es ? p.qs[size_t(j - p.bases)] - '0' : 0;
       step(p.gap[k], p.neg ? -sd - ad : sd - ad, i);
-      if (p.rel->given && !p.rel->infinite) {
+      if (p.relative) {
         step(p.hi[k], sd, ad, p.neg);
         step(p.lo[k], sd, ad, p.neg);
       }
@@ -588,11 +599,8 @@ void follow(streampair &p, const numeral &a, const numeral &s, bool ended) {
 bool exactwithin(const numeral &a, const numeral &s, const margin &abs, const margin &rel, const streampair &p) {
   if (!a.sticky && !s.sticky) return within(exact(a, false), exact(s, false), abs, rel);
   int64_t ea = a.place + (a.expneg ? -a.exp : a.exp), es = s.place + (s.expneg ? -s.exp : s.exp);
-  if (streamed(p, es - ea)) {
-    size_t k = size_t(es - ea + 1);
-    if (abs.given && (abs.infinite || gapsign(p.gap[k], ea, abs.v) <= 0)) return true;
-    return rel.given && (rel.infinite || (finalsign(p.hi[k]) <= 0 && finalsign(p.lo[k]) >= 0));
-  }
+  bool streams = streamed(p, es - ea);
+  size_t k = streams ? size_t(es - ea + 1) : 0;
   // Places two or more apart: each number lies strictly between the decimals below and
   // above it, and each tolerance's region is convex for an answer of one sign, so it
   // holds the pair when it holds all four corners. Where no region does, the pair lies
@@ -602,7 +610,15 @@ bool exactwithin(const numeral &a, const numeral &s, const margin &abs, const ma
     return std::all_of(std::begin(ups), std::end(ups),
                        [&](auto u) { return within(exact(a, u.first), exact(s, u.second), x, y); });
   };
-  return (abs.given && corners(abs, margin{})) || (rel.given && corners(margin{}, rel));
+  if (abs.given && (abs.infinite || (streams ? gapsign(p.gap[k], ea, abs.v) <= 0 : corners(abs, margin{}))))
+    return true;
+  if (!rel.given || rel.infinite) return rel.given;
+  if (!streams) return corners(margin{}, rel);
+  if (p.relative) return finalsign(p.hi[k]) <= 0 && finalsign(p.lo[k]) >= 0;
+  // A tolerance too fine to write out beside 1: the exact difference against it times the
+  // answer's kept digits, below the answer, which is within; past it, rejected.
+  decimal bound = times(rel.v, magnitude(exact(a, false)));
+  return gapsign(p.gap[k], ea, bound) <= 0;
 }
 
 bool sameinteger(const numeral &a, const numeral &s) { return a.neg == s.neg && a.sig == s.sig; }

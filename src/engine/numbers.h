@@ -111,6 +111,7 @@ struct streampair {
   bool on = false;                              // digits past MAXSIG came, and both numbers are not zero
   bool lost = false;                            // the streams could not be followed: the kept digits decide
   bool neg = false;                             // their signs differ
+  bool relative = false;                        // the relative forms are kept
   std::string qa, qs;                           // digits read and not yet taken by every shift
   int64_t basea = 0, bases = 0;                 // the index of each queue's first digit
   bool donea = false, dones = false;            // each number's digits have all been read
