@@ -171,10 +171,26 @@ dec plus(const dec &a, const dec &b) {
   return r;
 }
 
+// Brings terms whose digits lie more than 1000 places below the rest's up to 1000 below
+// them, all higher ones moving alike: the sign of any sum of them stays, as the lower ones
+// only tell it when the higher ones cancel.
+void gather(std::vector<dec *> t) {
+  t.erase(std::remove_if(t.begin(), t.end(), [](dec *x) { return x->m.empty(); }), t.end());
+  std::sort(t.begin(), t.end(), [](dec *x, dec *y) { return x->e < y->e; });
+  long long reach = 0;  // the place past the digits of the terms so far
+  for (size_t i = 0; i < t.size(); i++) {
+    if (i > 0 && t[i]->e - reach > 1000)
+      for (size_t j = t.size(); j-- > i;) t[j]->e -= t[i]->e - reach - 1000;
+    reach = i == 0 ? t[i]->e + (long long)t[i]->m.size() : std::max(reach, t[i]->e + (long long)t[i]->m.size());
+  }
+}
+
 // |s - a| <= t, or <= t |a| when relative, all exact.
-bool close(const dec &a, const dec &s, const dec &t, bool relative) {
-  dec bound = t, d = a;
+bool close(dec a, dec s, const dec &t, bool relative) {
+  dec bound = t;
   if (relative) bound.m = times(a.m, t.m), bound.e = a.e + t.e;
+  gather({&a, &s, &bound});
+  dec d = a;
   d.neg = !a.neg;
   d = plus(s, d);
   d.neg = true;
@@ -280,9 +296,10 @@ verdict ncmp(std::string_view answer, std::string_view output) {
 }
 
 // testlib's rcmp4, rcmp6 and rcmp9, token by token, on what strtod reads, in double
-// arithmetic. Open case: where either value is one no double holds (it overflows, or
-// underflows from a value other than zero), both compare exactly within 10^-digits,
-// absolute or relative; an exponent past 10^18 is as in the validator.
+// arithmetic, values past 1e300 in size infinite. Open case: where either value is one
+// no double holds (it overflows, or underflows from a value other than zero), both
+// compare exactly within 10^-digits, absolute or relative; an exponent past 10^18 is as
+// in the validator.
 verdict rcmp(int digits, std::string_view answer, std::string_view output) {
   strings a = split(answer, testspace), o = split(output, testspace);
   // Open case: the answer is checked whole, so a faulty answer is a judge error whatever
@@ -301,7 +318,12 @@ verdict rcmp(int digits, std::string_view answer, std::string_view output) {
       double eps = std::strtod(("1e-" + std::to_string(digits)).c_str(), nullptr) + 1e-15;
       double x = std::strtod(a[i].c_str(), nullptr), s = std::strtod(o[i].c_str(), nullptr);
       double lo = std::min(x * (1 - eps), x * (1 + eps)), hi = std::max(x * (1 - eps), x * (1 + eps));
-      ok = std::fabs(s - x) <= eps || (lo <= s && s <= hi);
+      // testlib counts a value past 1e300 in size as infinite, matched by one of its sign.
+      auto infinite = [](double v) { return v > 1e300 || v < -1e300; };
+      if (infinite(x) || infinite(s))
+        ok = infinite(x) && infinite(s) && (x > 0) == (s > 0);
+      else
+        ok = std::fabs(s - x) <= eps || (lo <= s && s <= hi);
     } else {
       dec x = parse(a[i]), s = parse(o[i]), eps = parse("1e-" + std::to_string(digits));
       ok = close(x, s, eps, false) || close(x, s, eps, true);

@@ -544,6 +544,50 @@ TEST_F(Rules, MatchTheModel) {
   std::printf("%d judged\n", judged);
 }
 
+// Pairs of numbers past ordinary scale, the model and linecmp::judge() agreeing on each,
+// alone and amid 40 floats: 800 to 5,000 digits, exponents near 10^17 in size and below
+// -2^31, tolerances below 1e-1000 and relative ones above 1, outputs at a tolerance's edge
+// (or a unit of some place past it), a digit past the 800th changed, or a multiple of
+// 10^18 + 9 added past it, so that the two rests agree modulo that.
+TEST_F(Rules, LongNumbersMatchTheModel) {
+  maker m;
+  const char *iterations = std::getenv("RULES_ITERATIONS");
+  for (int iter = 0, n = iterations ? std::stoi(iterations) / 10 : 300; iter < n; iter++) {
+    size_t len = m.pick(4) ? 780 + m.pick(m.pick(2) ? 40 : 4220) : 1 + m.pick(30);
+    int64_t e = m.any({int64_t(0), int64_t(-2147483648LL) - int64_t(m.pick(3000)),
+                       int64_t(100000000000000000LL) - int64_t(m.pick(3000)), -int64_t(100000000000000000LL),
+                       int64_t(m.pick(40)) - 20});
+    std::string a = (m.pick(4) ? "" : "-") + m.digits(len, false) + "e" + std::to_string(e);
+    int64_t top = e + int64_t(len) - 1;  // the place of a's first digit
+    auto tens = [](int64_t x) { return "1e" + std::to_string(x); };
+    std::string abs = m.any({tens(top - int64_t(m.pick(len + 3))), tens(top - 2000), tens(top - 1200),
+                             "5e" + std::to_string(top - 1500), tens(top + 1)});
+    std::string rel = m.any({"1e-6", "1e-1500", "3", "1.5", "0.5", "1"});
+    strings flags;
+    int which = int(m.pick(3));
+    if (which != 1) flags.insert(flags.end(), {"float_absolute_tolerance", abs});
+    if (which != 0) flags.insert(flags.end(), {"float_relative_tolerance", rel});
+    std::string mag = a[0] == '-' ? a.substr(1) : a, s;
+    switch (m.pick(3)) {
+      case 0: {
+        std::string bound = which == 1 ? rules_model::exact(rel, '*', mag) : abs;
+        s = rules_model::exact(a, "+-"[m.pick(2)], bound);
+        if (m.pick(2)) s = rules_model::exact(s, "+-"[m.pick(2)], tens(top - int64_t(m.pick(len + 2))));
+        break;
+      }
+      case 1: s = rules_model::exact(a, "+-"[m.pick(2)], "1000000000000000009e" + std::to_string(top - 820)); break;
+      default: s = a; s[s.find('e') - 1 - m.pick(std::min<size_t>(len, 30))] = char('0' + m.pick(10));
+    }
+    // Spelt with its point elsewhere, and zeros before it sometimes.
+    size_t x = s.find('e');
+    std::string digits = s.substr(s[0] == '-', x - (s[0] == '-'));
+    int64_t shift = m.pick(2) ? int64_t(digits.size()) + int64_t(m.pick(3) ? 0 : 3) : 0;
+    s = std::string(s[0] == '-' ? "-" : "") + (shift ? "0." + std::string(size_t(shift) - digits.size(), '0') : "") +
+        digits + "e" + std::to_string(std::stoll(s.substr(x + 1)) + shift);
+    check({{"validator", flags, a, s, rules_model::model("validator", flags, a, s).v}});
+  }
+}
+
 // A message stays short whatever the input, a token over two 64 KiB reading blocks long
 // included. A longer one crosses no other boundary, and under qemu takes over a minute:
 // the model's long double arithmetic is emulated in software on arm64 and s390x.

@@ -190,12 +190,17 @@ bool foldequal(const char *p, const char *q, size_t n) {
   return true;
 }
 
-// Reads bytes into t: its head, length and number.
-void feed(token &t, const char *p, size_t n, bool numbers) {
+// Reads bytes into t: its head, length and number. With a pair to follow, each byte's
+// digit goes to it too (t is one of its two tokens).
+void feed(token &t, const char *p, size_t n, bool numbers, streampair *sp = nullptr, const token *ta = nullptr,
+          const token *tb = nullptr) {
   if (t.at.rest.size() < SHOWN) t.at.rest.append(p, std::min(n, SHOWN - t.at.rest.size()));
   t.length += int64_t(n);
-  if (numbers)
-    for (size_t i = 0; i < n; i++) t.num.add(static_cast<unsigned char>(p[i]));
+  if (!numbers) return;
+  for (size_t i = 0; i < n; i++) {
+    t.num.add(static_cast<unsigned char>(p[i]));
+    if (sp) follow(*sp, ta->num, tb->num, false);
+  }
 }
 
 // Skips a byte that lcmp drops, if the next one is.
@@ -206,22 +211,59 @@ bool dropped(reader &r) {
 }
 
 // Reads the rest of the token that r stands in into t; returns how many bytes it had.
-int64_t finish(reader &r, token &t, bool numbers) {
+int64_t finish(reader &r, token &t, bool numbers, streampair *sp = nullptr, const token *ta = nullptr,
+               const token *tb = nullptr) {
   int64_t read = 0;
   for (;;) {
     while (dropped(r)) {
     }
     size_t n = r.run(true);
     if (n == 0) return read;
-    feed(t, r.here(), n, numbers);
+    feed(t, r.here(), n, numbers, sp, ta, tb);
     r.skip(n);
     read += int64_t(n);
   }
 }
 
+// Bytes of a number read at a time while its digits are followed beside the other's.
+constexpr size_t STRIDE = 64;
+
+// Reads the rest of two tokens that differ, numbers whose digits sp follows: a little of
+// the one whose significant digits lag each time, so that the digits of one place come
+// close together whatever the leading zeros, points and signs before them.
+void abreast(reader &a, reader &b, token &ta, token &tb, streampair &sp) {
+  size_t na = 0, nb = 0;  // bytes left of each one's current run, 0 to look again
+  bool enda = false, endb = false;
+  for (;;) {
+    if (!enda && na == 0) {
+      while (dropped(a)) {
+      }
+      na = a.run(true);
+      enda = na == 0;
+    }
+    if (!endb && nb == 0) {
+      while (dropped(b)) {
+      }
+      nb = b.run(true);
+      endb = nb == 0;
+    }
+    if (enda && endb) return;
+    // The one behind goes on, or the one whose digits still come.
+    bool more_a = !enda && (endb || !tb.num.reading() || (ta.num.reading() && ta.num.count <= tb.num.count));
+    reader &r = more_a ? a : b;
+    token &t = more_a ? ta : tb;
+    size_t &n = more_a ? na : nb;
+    size_t k = std::min(n, STRIDE);
+    feed(t, r.here(), k, true, &sp, &ta, &tb);
+    r.skip(k);
+    n -= k;
+  }
+}
+
 // Reads the next token of a and of b side by side (none at the end of a file); true when
-// they hold the same bytes, or the same but for case when fold.
-bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers) {
+// they hold the same bytes, or the same but for case when fold. sp follows the digits of
+// two numbers past what a number keeps.
+bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers, streampair &sp) {
   ta.at = a.at;
   tb.at = b.at;
   ta.none = !a.more();
@@ -233,14 +275,33 @@ bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers) {
     size_t n = a.run(true), m = b.run(true);
     if (n == 0 || m == 0) break;
     size_t k = std::min(n, m);
-    if (same) same = fold ? foldequal(a.here(), b.here(), k) : std::memcmp(a.here(), b.here(), k) == 0;
-    feed(ta, a.here(), k, numbers);
-    feed(tb, b.here(), k, numbers);
+    if (numbers) {
+      // Numbers go a stride at a time, up to where the bytes part, and then abreast.
+      k = std::min(k, STRIDE);
+      size_t d = 0;
+      if (same) {
+        while (d < k && (a.here()[d] == b.here()[d] || (fold && foldequal(a.here() + d, b.here() + d, 1)))) d++;
+      }
+      if (d < k || !same) {
+        feed(ta, a.here(), d, true, &sp, &ta, &tb);
+        feed(tb, b.here(), d, true, &sp, &ta, &tb);
+        a.skip(d);
+        b.skip(d);
+        same = false;
+        abreast(a, b, ta, tb, sp);
+        break;
+      }
+    } else if (same) {
+      same = fold ? foldequal(a.here(), b.here(), k) : std::memcmp(a.here(), b.here(), k) == 0;
+    }
+    feed(ta, a.here(), k, numbers, &sp, &ta, &tb);
+    feed(tb, b.here(), k, numbers, &sp, &ta, &tb);
     a.skip(k);
     b.skip(k);
   }
   // One of them may go on: it is longer, so they differ.
-  if (finish(a, ta, numbers) + finish(b, tb, numbers) > 0) same = false;
+  if (finish(a, ta, numbers, &sp, &ta, &tb) + finish(b, tb, numbers, &sp, &ta, &tb) > 0) same = false;
+  if (numbers) follow(sp, ta.num, tb.num, true);
   // Show each token with what follows it on its line, as far as the block holds it.
   for (auto [r, t] : {std::make_pair(&a, &ta), std::make_pair(&b, &tb)}) {
     std::string &rest = t->at.rest;
@@ -458,11 +519,12 @@ judgement ending(const rules &r, reader &a, reader &b, const gap &gb, const toke
 // The verdict on a pair of tokens read, which hold the same bytes (under the case rule)
 // when same. Numbers compare on their exact values; testlib's rcmp compares doubles as
 // testlib does where both values are ones a double holds.
-judgement decide(const rules &r, const tolerances &tol, const token &ta, const token &tb, bool same) {
+judgement decide(const rules &r, const tolerances &tol, const token &ta, const token &tb, bool same,
+                 const streampair &sp) {
   const numeral &x = ta.num, &y = tb.num;
   auto off = [&] {
-    return "the output has " + named(tb) + " where the answer has " + named(ta) + ": " + offby(x, y, tol.abs, tol.rel) +
-           ", more than the tolerance, " + toleranceshown(r, tol);
+    return "the output has " + named(tb) + " where the answer has " + named(ta) + ": " +
+           offby(x, y, tol.abs, tol.rel, sp) + ", more than the tolerance, " + toleranceshown(r, tol);
   };
   auto beyond = [&](const token &t) { return named(t) + ", whose exponent is beyond 10^18 in size"; };
   switch (r.num) {
@@ -476,7 +538,7 @@ judgement decide(const rules &r, const tolerances &tol, const token &ta, const t
       if (x.huge) return faulty("the answer has " + beyond(ta));
       if (y.huge)
         return verdictof(DIFFERS, "the output has " + beyond(tb) + ", where the answer has " + named(ta), ta.at, tb.at);
-      if (exactwithin(x, y, tol.abs, tol.rel)) return judgement();
+      if (exactwithin(x, y, tol.abs, tol.rel, sp)) return judgement();
       return verdictof(DIFFERS, off(), ta.at, tb.at);
     case numbers::integers:
       if (!x.isinteger()) return faulty("the answer has " + named(ta) + " where an integer is needed");
@@ -494,7 +556,7 @@ judgement decide(const rules &r, const tolerances &tol, const token &ta, const t
         return verdictof(DIFFERS, "the output has " + beyond(tb) + ", where the answer has " + named(ta), ta.at, tb.at);
       // testlib takes any two infinities of one sign, or two values that both round to
       // zero, as equal: past what doubles hold, values compare exactly, with eps.
-      if (x.indouble() && y.indouble() ? nearby(x.value(), y.value(), r.abs) : exactwithin(x, y, tol.abs, tol.rel))
+      if (x.indouble() && y.indouble() ? nearby(x.value(), y.value(), r.abs) : exactwithin(x, y, tol.abs, tol.rel, sp))
         return judgement();
       return verdictof(DIFFERS, off(), ta.at, tb.at);
   }
@@ -548,7 +610,7 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
   t.eps = r.abs;
   if (r.num == numbers::reals) {
     long double bound = 1.25L, eps = r.abs * (1 - 1e-6L);
-    int32_t x = 0;
+    int64_t x = 0;
     while (bound > eps && x > -FAR) {
       bound /= 10;
       x--;
@@ -557,12 +619,13 @@ tokenrules kernelrules(const rules &r, const tolerances &tol) {
     t.krel = 1 - x;
     return t;
   }
-  // place of a tolerance's first digit, within FAR
-  auto first = [&](const margin &v) {
-    return v.infinite ? FAR : std::max(-FAR, std::min(FAR, v.v.low + int64_t(v.v.digits.size()) - 1));
-  };
-  if (tol.abs.given && (tol.abs.infinite || !tol.abs.v.digits.empty())) t.xabs = int32_t(first(tol.abs));
-  if (tol.rel.given && (tol.rel.infinite || !tol.rel.v.digits.empty())) t.krel = int32_t(1 - first(tol.rel));
+  // The place of a tolerance's first digit, as far out as its exponent goes: a place the
+  // kernel meets may be as far, its exponent being of up to 18 digits.
+  auto first = [&](const margin &v) { return v.v.low + int64_t(v.v.digits.size()) - 1; };
+  if (tol.abs.given && (tol.abs.infinite || !tol.abs.v.digits.empty()))
+    t.xabs = tol.abs.infinite ? INT64_MAX : first(tol.abs);
+  if (tol.rel.given && (tol.rel.infinite || !tol.rel.v.digits.empty()))
+    t.krel = tol.rel.infinite ? INT64_MIN : 1 - first(tol.rel);
   return t;
 }
 
@@ -606,13 +669,14 @@ judgement judgetokens(comparison &c, const rules &r) {
     }
     // Whether the kernel saw both tokens whole, had they been short.
     bool seen = a.more() && b.more() && a.left() > SHORT + 64 && b.left() > SHORT + 64;
-    bool same = pair(a, b, ta, tb, r.fold, numbers);
+    streampair sp = streamof(tol.abs, tol.rel);
+    bool same = pair(a, b, ta, tb, r.fold, numbers, sp);
     if (ended) {
       // Both ending together is the same, but for lcmp's lines past the answer's.
       if (!(ta.none && tb.none) || r.space == spacing::lcmp) j = ending(r, a, b, gb, ta, tb, pairs);
       break;
     }
-    j = decide(r, tol, ta, tb, same);
+    j = decide(r, tol, ta, tb, same, sp);
     if (j.v == SAME && seen && ta.length <= int64_t(SHORT) && tb.length <= int64_t(SHORT)) streamed++;
     if (j.v != SAME) {
       if (j.v != FAILED && (r.num == numbers::integers || r.num == numbers::reals)) j = checkrest(a, r, j);

@@ -28,8 +28,9 @@ struct tokenrules {
   bool fold = false;  // ASCII letters of either case are equal
   // Numbers that agree in their first krel significant digits, or whose difference is
   // below ten to the xabs at their first differing digit, are within the tolerance (see
-  // tokens.cpp); INT32_MAX when the rules have no such tolerance.
-  int32_t krel = INT32_MAX, xabs = INT32_MIN;
+  // tokens.cpp); INT64_MAX for krel, INT64_MIN for xabs, when the rules have no such
+  // tolerance, which no place compares past.
+  int64_t krel = INT64_MAX, xabs = INT64_MIN;
   // The tolerances as whole numbers of at most 19 digits times ten to a power, for the
   // kernel's exact comparison of short numbers: abs, rel (each with given set when the
   // rules have it and it is so written), and testlib's eps (with its slack) for REALS.
@@ -42,8 +43,11 @@ struct tokenrules {
   double eps = 0;
 };
 
-// testlib's comparison of doubles: |s - a| <= eps, or s between a (1 - eps) and a (1 + eps).
+// testlib's comparison of doubles: |s - a| <= eps, or s between a (1 - eps) and a (1 + eps);
+// but a value past 1e300 in size is infinite to it, and matches only another of its sign.
 inline bool nearby(double a, double s, double eps) {
+  bool infa = a > 1e300 || a<-1e300, infs = s> 1e300 || s < -1e300;
+  if (infa || infs) return infa && infs && (a > 0) == (s > 0);
   if ((s - a < 0 ? a - s : s - a) <= eps) return true;
   double lo = a * (1 - eps), hi = a * (1 + eps);
   return lo <= hi ? lo <= s && s <= hi : hi <= s && s <= lo;
