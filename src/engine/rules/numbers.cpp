@@ -355,7 +355,7 @@ int restsign(const gapform &g, int k) {
 }
 
 // Whether a sum is a whole number within [-1, 1], and which.
-bool unit(const sum &s, int &v) {
+bool smallwhole(const sum &s, int &v) {
   if (s.d.empty()) {
     v = 0;
     return true;
@@ -386,7 +386,7 @@ int gapsign(const gapform &g, int64_t ea, const decimal &t) {
   add(d, tau, false);
   add(d, magnitude(y), true);
   int v = 0;
-  bool near = unit(d, v);
+  bool near = smallwhole(d, v);
   // |D| - t is rest - v for y above zero, and -(rest + v) below it.
   if (!y.neg) return near ? restsign(g, v) : d.neg ? 1 : -1;
   return near ? -restsign(g, -v) : d.neg ? 1 : -1;
