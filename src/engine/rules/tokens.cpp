@@ -269,10 +269,16 @@ bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers, s
   ta.none = !a.more();
   tb.none = !b.more();
   bool same = true;
+  // Bytes left of each one's current run: a run is found once, not again at each stride,
+  // which made a long number cost its block's length at every 64 bytes.
+  size_t n = 0, m = 0;
   for (;;) {
-    while (dropped(a) || dropped(b)) {
+    if (n == 0 || m == 0) {
+      while (dropped(a) || dropped(b)) {
+      }
+      if (n == 0) n = a.run(true);
+      if (m == 0) m = b.run(true);
     }
-    size_t n = a.run(true), m = b.run(true);
     if (n == 0 || m == 0) break;
     size_t k = std::min(n, m);
     if (numbers) {
@@ -298,6 +304,8 @@ bool pair(reader &a, reader &b, token &ta, token &tb, bool fold, bool numbers, s
     feed(tb, b.here(), k, numbers, &sp, &ta, &tb);
     a.skip(k);
     b.skip(k);
+    n -= k;
+    m -= k;
   }
   // One of them may go on: it is longer, so they differ.
   if (finish(a, ta, numbers, &sp, &ta, &tb) + finish(b, tb, numbers, &sp, &ta, &tb) > 0) same = false;
