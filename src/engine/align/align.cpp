@@ -304,6 +304,7 @@ void decide(aligner &al) {
     // The script of the path found, in steps of its own: the path bounds them by its edits.
     q.work = budget;
     if (r.d >= 0 && !script(q, {p, r.x, p, r.y}, al.dmax)) r.d = -1, found.clear();
+    if (r.d < 0 && common < 0) common = shared(al, a + p, n - p, b + p, m - p);
     // Of the lines counted shared, about one in 16 of the first window's is not.
     if (r.d < 0 && (common - (n - p) / 16) * SPARSE < std::min(n, m) - p) {
       // So few lines in common that anchors are not looked for: all of both is one change.
