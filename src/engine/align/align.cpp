@@ -48,6 +48,13 @@ void put(std::vector<change> &out, const stretch &s) {
   out.push_back({s.x0, s.x1, s.y0, s.y1});
 }
 
+// Where a path of d edits on diagonal k starts, before its run of equal lines: one edit on
+// from the further of the paths of d - 1 edits on the diagonals beside it, at at[-1] and
+// at[1] (at points at diagonal k's entry).
+int64_t onward(const int64_t *at, int64_t k, int64_t d) {
+  return (k == -d || (k != d && at[-1] < at[1])) ? at[1] : at[-1] + 1;
+}
+
 // Where a shortest edit script of a stretch crosses from its first half to its second, as
 // Myers' middle snake finds it from both ends at once: at (x, y) when found; whole when
 // the stretch has no line in common, so that its script replaces all of it; over when
@@ -75,7 +82,7 @@ split middle(search &q, const stretch &s, int64_t limit) {
     q.work -= 2 * d + 2;
     for (int64_t k1 = -d + k1start; k1 <= d - k1end; k1 += 2) {
       int64_t i = off + k1;
-      int64_t x = (k1 == -d || (k1 != d && v1[i - 1] < v1[i + 1])) ? v1[i + 1] : v1[i - 1] + 1;
+      int64_t x = onward(v1 + i, k1, d);
       int64_t y = x - k1, from = x;
       while (x < n && y < m && a[x] == b[y]) x++, y++;
       q.work -= x - from;
@@ -91,7 +98,7 @@ split middle(search &q, const stretch &s, int64_t limit) {
     }
     for (int64_t k2 = -d + k2start; k2 <= d - k2end; k2 += 2) {
       int64_t i = off + k2;
-      int64_t x = (k2 == -d || (k2 != d && v2[i - 1] < v2[i + 1])) ? v2[i + 1] : v2[i - 1] + 1;
+      int64_t x = onward(v2 + i, k2, d);
       int64_t y = x - k2, from = x;
       while (x < n && y < m && a[n - x - 1] == b[m - y - 1]) x++, y++;
       q.work -= x - from;
@@ -151,7 +158,7 @@ reach toedge(search &q, const stretch &s, int64_t limit) {
   for (int64_t d = 0; d <= limit && q.work >= 0; d++) {
     q.work -= d + 1;
     for (int64_t k = -d; k <= d; k += 2) {
-      int64_t x = (k == -d || (k != d && v[k - 1] < v[k + 1])) ? v[k + 1] : v[k - 1] + 1;
+      int64_t x = onward(v + k, k, d);
       int64_t y = x - k, from = x;
       while (x < n && y < m && a[x] == b[y]) x++, y++;
       q.work -= x - from;
