@@ -94,7 +94,7 @@ outcome compare(comparison &c, FILE *out) {
       // From here each file goes its own way, from the state of the bytes both share.
       c.one = c.two = c.both;
       c.one.budget = c.two.budget = c.kindbudget;
-      startpairs(c.pairs, c.one, c.two, c.both, c.lead);
+      startpairs(c.pairs, c.one, c.two, c.both, k, c.lead);
       c.a.watch = &c.one;
       c.b.watch = &c.two;
       a.fed = a.pos;

@@ -220,14 +220,39 @@ bool pairequal(std::string_view x, std::string_view y, int r, bool first, bool s
   return trim(x) == trim(y);
 }
 
-// Both shapers take over from the first line not yet paired, the first rows known to differ.
+// Both shapers take over from the first line not yet paired, or from the forms' last
+// shared line start, the first rows known to differ.
 void takeover(pairing &p) {
+  if (p.streaming) {
+    for (int i = 0; i < 2; i++) {
+      const formout &o = p.fo[i];
+      std::string &h = p.held[i];
+      h.assign(o.out.data() + p.mark[i], o.len - p.mark[i]);
+      // Whitespace that spacing's form keeps back until a token follows.
+      if (p.floor >= 4 && p.fs[i].lastws) h += ' ';
+      // Row 1's form of CR CR LF is CR LF, which the shapers' row 1 would take for a line
+      // end again: given back its CR, it forms to itself.
+      if (p.floor == 1 && h.find("\r\n") != std::string::npos) {
+        std::string back;
+        for (size_t j = 0; j < h.size(); j++) {
+          if (h[j] == '\r' && j + 1 < h.size() && h[j + 1] == '\n') back += '\r';
+          back += h[j];
+        }
+        h.swap(back);
+      }
+      p.at[i] = p.seen[i] = 0;
+      p.s[i]->blanks = p.fs[i].blanks;
+      std::string().swap(p.fo[i].out);
+    }
+    p.streaming = false;
+    p.first = false;
+  }
   p.hashing = true;
   for (int i = 0; i < 2; i++) {
     shaper &s = *p.s[i];
     // What feed() keeps of the whole input and of its budget is already right.
     bool crlf = s.crlf, any = s.any, lastcr = s.lastcr, gaveup = s.gaveup;
-    int64_t blanks = s.blanks;  // those the pairs dropped, after the line start both shared
+    int64_t blanks = s.blanks;  // those dropped before, after the line start both shared
     unsigned char last = s.last;
     int64_t budget = s.budget;
     pairing *pair = s.pair;
@@ -256,53 +281,160 @@ void takeover(pairing &p) {
 // Whether l, a line with its line feed, holds only spaces, tabs and CRs before it.
 bool blank(std::string_view l) { return l.find_first_not_of(" \t\r") == l.size() - 1; }
 
-// Compares the pairs of whole lines both sides hold, and drops them; hands over to the
-// shapers when the rows part or one side runs too far ahead. Once the rows that keep
-// lines in number have parted, blanklines pairs the lines left that are not blank.
-void pairs(pairing &p) {
-  for (;;) {
-    const char *lf[2];
-    std::string_view line[2];
+// Whether forms under spacing or lettercase that agree before x and y, their first bytes
+// that differ (0 for none: the form ends there), differ under the row itself: else one has
+// a line feed where the other has a space or ends, and the tokens may yet meet.
+bool parted(char x, char y) {
+  auto gap = [](char c) { return c == '\n' || c == ' ' || c == 0; };
+  return !(gap(x) && gap(y));
+}
+
+// Starts each side's form under row r at what its held bytes have past the pairs, which
+// starts a line on both sides.
+void startforms(pairing &p, int r) {
+  p.streaming = true;
+  p.floor = r;
+  for (int i = 0; i < 2; i++) {
+    p.fs[i] = formstate();
+    p.fs[i].row = r;
+    p.fs[i].blanks = p.s[i]->blanks;
+    p.fo[i] = formout();
+    p.done[i] = p.mark[i] = 0;
+    p.form(p.fs[i], p.held[i].data() + p.at[i], p.held[i].size() - p.at[i], p.fo[i]);
+    std::string().swap(p.held[i]);
+    p.at[i] = p.seen[i] = 0;
+  }
+}
+
+// The forms have parted at done, or one has ended before the other: the rows go on from
+// their last shared line start, or the shapers take over.
+void partforms(pairing &p) {
+  int r = p.floor;
+  if (r >= 4) {
+    size_t n[2] = {p.fo[0].len - p.done[0], p.fo[1].len - p.done[1]};
+    char x = n[0] ? p.fo[0].out[p.done[0]] : 0, y = n[1] ? p.fo[1].out[p.done[1]] : 0;
+    if (!parted(x, y)) return takeover(p);
+    if (r == 5) {
+      p.floor = 6;
+      return takeover(p);
+    }
+    // Lettercase's form is spacing's, folded: made in place.
     for (int i = 0; i < 2; i++) {
-      for (;;) {
-        const std::string &h = p.held[i];
-        const char *from = h.data() + p.seen[i], *end = h.data() + h.size();
-        lf[i] = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
-        p.seen[i] = lf[i] ? size_t(lf[i] - h.data()) : h.size();
-        if (lf[i]) line[i] = std::string_view(h.data() + p.at[i], p.seen[i] + 1 - p.at[i]);
-        if (!lf[i] || p.floor < 3 || !blank(line[i])) break;
-        p.s[i]->blanks++;
-        p.at[i] = ++p.seen[i];
+      char *o = p.fo[i].out.data();
+      for (size_t j = p.mark[i]; j < p.fo[i].len; j++)
+        if (o[j] >= 'A' && o[j] <= 'Z') o[j] = char(o[j] + 'a' - 'A');
+      p.fs[i].row = 5;
+      p.done[i] = p.mark[i];
+    }
+    p.floor = 5;
+    return;
+  }
+  p.floor = r + 1;
+  for (int i = 0; i < 2; i++) {
+    formstate s;
+    s.row = r + 1;
+    s.blanks = p.fs[i].blanks;
+    formout o;
+    p.form(s, p.fo[i].out.data() + p.mark[i], p.fo[i].len - p.mark[i], o);
+    p.fs[i] = s;
+    p.fo[i] = std::move(o);
+    p.done[i] = p.mark[i] = 0;
+  }
+}
+
+// Compares what both forms have final, up to where they part or one runs out, and moves on
+// a row where they part. At the end (both inputs ended), forms of different lengths part.
+void compareforms(pairing &p) {
+  while (p.streaming) {
+    size_t end[2];
+    for (int i = 0; i < 2; i++) end[i] = p.fs[i].pend == NOPEND ? p.fo[i].len : p.fs[i].pend;
+    size_t m = std::min(end[0] - p.done[0], end[1] - p.done[1]);
+    const char *x = p.fo[0].out.data() + p.done[0], *y = p.fo[1].out.data() + p.done[1];
+    size_t d = p.k->firstdiff(x, y, m);
+    if (const void *lf = d ? memrchr(x, '\n', d) : nullptr) {
+      size_t past = size_t(static_cast<const char *>(lf) - x) + 1;
+      p.mark[0] = p.done[0] + past;
+      p.mark[1] = p.done[1] + past;
+    }
+    p.done[0] += d;
+    p.done[1] += d;
+    if (d < m || (p.ended && (p.done[0] < p.fo[0].len || p.done[1] < p.fo[1].len))) {
+      partforms(p);
+      continue;
+    }
+    break;
+  }
+  if (!p.streaming) return;
+  for (int i = 0; i < 2; i++) {
+    formout &o = p.fo[i];
+    if (o.len - p.mark[i] > p.lead) return takeover(p);
+    // What is behind the mark goes, a copy of at most as many bytes.
+    if (p.mark[i] >= 65536 && p.mark[i] > o.len / 2) {
+      std::memmove(o.out.data(), o.out.data() + p.mark[i], o.len - p.mark[i]);
+      o.len -= p.mark[i];
+      p.done[i] -= p.mark[i];
+      if (p.fs[i].pend != NOPEND) p.fs[i].pend -= p.mark[i];
+      p.mark[i] = 0;
+    }
+  }
+}
+
+// Under spacing or lettercase, whether the rests x and y of the line where the inputs part
+// have equal forms, going on from the shared bytes' state; else whether they part for good.
+bool restsalike(const pairing &p, std::string_view x, std::string_view y, int r, bool &apart) {
+  formout o[2];
+  std::string_view rest[2] = {x, y};
+  for (int i = 0; i < 2; i++) {
+    formstate s;
+    s.row = r;
+    s.seen = p.shared->tokens;
+    s.lastws = !p.shared->token;
+    formbytes(s, rest[i].data(), rest[i].size(), o[i]);
+  }
+  size_t m = std::min(o[0].len, o[1].len), d = 0;
+  while (d < m && o[0].out[d] == o[1].out[d]) d++;
+  if (d == m && o[0].len == o[1].len) return true;
+  apart = parted(d < o[0].len ? o[0].out[d] : 0, d < o[1].len ? o[1].out[d] : 0);
+  return false;
+}
+
+// Pairs the rests of the line where the inputs part, once both have come, under the finest
+// row they agree under; the forms go on from the next line, or the shapers take over.
+void pairs(pairing &p) {
+  const char *lf[2];
+  std::string_view line[2];
+  for (int i = 0; i < 2; i++) {
+    const std::string &h = p.held[i];
+    const char *from = h.data() + p.seen[i], *end = h.data() + h.size();
+    lf[i] = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
+    p.seen[i] = lf[i] ? size_t(lf[i] - h.data()) : h.size();
+    if (lf[i]) line[i] = std::string_view(h.data() + p.at[i], p.seen[i] + 1 - p.at[i]);
+  }
+  if (!lf[0] || !lf[1]) {
+    for (int i = 0; i < 2; i++)
+      if (p.held[i].size() - p.at[i] > p.lead) return takeover(p);
+    return;
+  }
+  while (p.floor < 3 && !pairequal(line[0], line[1], p.floor, true, p.sharedcr)) p.floor++;
+  if (p.floor == 3) {
+    // Rests that are not all whitespace make both lines not blank, and they differ
+    // dropping their ends' whitespace: the blank lines before them being alike, so do
+    // the inputs once blank lines are dropped.
+    if (blank(line[0]) || blank(line[1])) return takeover(p);
+    bool apart = false;
+    p.floor = 4;
+    if (!restsalike(p, line[0], line[1], 4, apart)) {
+      p.floor = 5;
+      if (!restsalike(p, line[0], line[1], 5, apart)) {
+        p.floor = apart ? 6 : 4;
+        return takeover(p);
       }
     }
-    if (!lf[0] || !lf[1]) break;
-    while (p.floor < 3 && !pairequal(line[0], line[1], p.floor, p.first, p.sharedcr)) p.floor++;
-    // The rows that keep lines in number have all parted here, at a line start but for the
-    // line where the inputs part: from here the lines that are not blank pair up.
-    if (p.floor == 3 && p.first) {
-      // Rests that are not all whitespace make both lines not blank, and they differ
-      // dropping their ends' whitespace: the blank lines before them being alike, so do
-      // the inputs once blank lines are dropped.
-      if (!blank(line[0]) && !blank(line[1])) p.floor = 4;
-      return takeover(p);
-    }
-    if (p.floor == 3 && !pairequal(line[0], line[1], 2, false, false)) {
-      if (blank(line[0]) || blank(line[1])) continue;
-      p.floor = 4;
-      return takeover(p);
-    }
-    p.first = false;
-    for (int i = 0; i < 2; i++) p.at[i] = ++p.seen[i];
   }
-  for (int i = 0; i < 2; i++) {
-    std::string &h = p.held[i];
-    if (h.size() - p.at[i] > p.lead) return takeover(p);
-    if (p.at[i] > h.size() / 2) {  // the paired lines go, a copy of at most as many bytes
-      h.erase(0, p.at[i]);
-      p.seen[i] -= p.at[i];
-      p.at[i] = 0;
-    }
-  }
+  p.first = false;
+  for (int i = 0; i < 2; i++) p.at[i] = p.seen[i] + 1;
+  startforms(p, p.floor);
+  compareforms(p);
 }
 
 // Takes p[0, n) of side i's input into the pairs.
@@ -320,41 +452,53 @@ void pairfeed(pairing &p, int i, const char *b, size_t n) {
   s.any = true;
   s.last = static_cast<unsigned char>(b[n - 1]);
   s.lastcr = b[n - 1] == '\r';
+  if (p.streaming) {
+    p.form(p.fs[i], b, n, p.fo[i]);
+    compareforms(p);
+    return;
+  }
   p.held[i].append(b, n);
   pairs(p);
 }
 
 }  // namespace
 
-void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, size_t lead) {
+void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, const kernels &k, size_t lead) {
   p = pairing();
   p.lead = lead;
   p.s[0] = &a;
   p.s[1] = &b;
   p.shared = &shared;
-  p.first = !shared.linestart;  // else the first pair is of whole lines, like any other
+  p.k = &k;
+  p.form = formfor(k);
+  p.first = !shared.linestart;  // else the forms start here, at a line start on both sides
   p.sharedcr = p.first && shared.lastcr;
   a.pair = b.pair = &p;
   a.side = 0;
   b.side = 1;
+  if (!p.first) startforms(p, 0);
 }
 
 kinds pairedkind(pairing &p) {
   if (!p.hashing) {
     // Each input's last line gains its line feed, as in finalnewline and every row after it.
-    for (int i = 0; i < 2; i++)
-      if (!p.s[i]->any || p.s[i]->last != '\n') p.held[i] += '\n';
-    pairs(p);
-    // Lines left on one side alone: every row that keeps lines in number differs, and the
-    // lines left must be blank for blanklines to hold.
-    if (!p.hashing && p.floor < 3 && (p.at[0] < p.held[0].size() || p.at[1] < p.held[1].size()) && !p.first) {
-      p.floor = 3;
+    for (int i = 0; i < 2; i++) {
+      if (p.s[i]->any && p.s[i]->last == '\n') continue;
+      if (p.streaming) {
+        p.form(p.fs[i], "\n", 1, p.fo[i]);
+      } else {
+        p.held[i] += '\n';
+      }
+    }
+    p.ended = true;
+    if (p.streaming) {
+      compareforms(p);
+    } else {
       pairs(p);
     }
-    if (!p.hashing && p.at[0] == p.held[0].size() && p.at[1] == p.held[1].size()) return kinds(p.floor + 1);
-    if (!p.hashing) {
-      p.floor = std::max(p.floor + 1, 3);
-      takeover(p);
+    if (p.streaming) {
+      for (int i = 0; i < 2; i++) p.s[i]->blanks = p.fs[i].blanks;
+      return kinds(p.floor + 1);
     }
     return kindof(*p.s[0], *p.s[1], p.floor);
   }

@@ -25,7 +25,9 @@
 #include <cstdint>
 #include <string>
 
+#include "kind/form.h"
 #include "kind/keyhash.h"
+#include "scan/scan.h"
 
 namespace linecmp::engine {
 
@@ -87,27 +89,40 @@ void finished(shaper &s);
 // they differ and that the first floor rows are known to differ.
 kinds kindof(const shaper &a, const shaper &b, int floor = 0);
 
-// The first rows, finalnewline to trailing, keep lines whole and in number, so two
-// inputs are equal under one of them exactly when each pair of lines by number is. From
-// where the inputs part, each input's bytes are held until the other's line with the same
-// number has come, and the pair compared under the finest of these rows not yet known to
-// differ: byte for byte, with no hash, so those rows are exact. Once all three have
-// parted at a line start, blanklines goes on the same way, pairing the lines that are not
-// blank. Only when it parts too, or one input runs more than LEAD bytes ahead of the
-// other, do both shapers take over from the last line start at which every row still
-// held, where each row's state is the same on both sides (the state both shared at the
-// parted line's start, on its first pair), and without the rows known to differ.
+// From where the inputs part, the rows are decided by comparing the inputs' forms under
+// the finest row not yet known to differ (form.h), byte for byte, with no hash: so a row
+// decided so is exact. When the forms part, the next row's forms are made from the last
+// line start at which they agreed, from what each form holds past it, since each row's
+// form is a function of the one before. Spacing and lettercase compare forms that keep
+// each line's tokens apart: equal forms then mean equal rows, and forms that part where
+// one has a line feed and the other a space between tokens say nothing, as tokens may
+// cross lines. Only there, or where one input runs more than LEAD bytes ahead of the
+// other, do both shapers take over from that line start, fed what each form holds from
+// it, without the rows known to differ. Where the forms part for good at lettercase, the
+// lines before that line start have paired, and so cancel out of order's multiset.
+//
+// Where the inputs part within a line, its rests are paired first, under the rows the
+// state both shared at that line's start allows (the shared bytes are not kept): the
+// forms start at the next line.
 struct pairing {
   shaper *s[2] = {nullptr, nullptr};  // each side's shapers, started when the pairs give up
   const shaper *shared = nullptr;     // the state both had where they part
-  std::array<std::string, 2> held;    // each side's bytes from its first line not yet paired
-  size_t at[2] = {0, 0};              // where in held that line starts
+  std::array<std::string, 2> held;    // each side's bytes of the rests of the line where they part
+  size_t at[2] = {0, 0};              // where in held the bytes not yet paired start
   size_t seen[2] = {0, 0};            // how far held has been searched for a line feed
   int floor = 0;                      // the rows known to differ, from finalnewline on
-  bool first = true;                  // the next pair is the rest of the line where they part
+  bool first = true;                  // the rests of the line where they part are still to pair
   bool sharedcr = false;              // the bytes both share of that line end in a CR
   bool hashing = false;               // the shapers have taken over
+  bool streaming = false;             // the forms have taken over from the rests
+  bool ended = false;                 // both inputs have ended, their last line feeds added
   size_t lead = 0;                    // the bytes a side may hold past its first line
+  const kernels *k = nullptr;         // for comparing the forms
+  formfn form = formbytes;            // and for making them
+  formstate fs[2];                    // each form's state
+  formout fo[2];                      // each form, from a line start both agree on
+  size_t done[2] = {0, 0};            // how far the forms are compared: equal before
+  size_t mark[2] = {0, 0};            // the last line start the forms agree on
 };
 
 // The bytes one input may hold ahead of the other: beyond them the shapers take over, so a
@@ -120,8 +135,9 @@ struct pairing {
 constexpr size_t LEAD = size_t{1} << 20;
 
 // Sets p up on the shapers a and b, copies of shared, where the inputs part, each side
-// holding at most lead bytes (LEAD, or less to test the shapers' taking over).
-void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, size_t lead = LEAD);
+// holding at most lead bytes (LEAD, or less to test the shapers' taking over), the forms
+// made and compared by the version k of the kernels.
+void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, const kernels &k, size_t lead = LEAD);
 
 // Both inputs have ended: the kind of difference between them, given that they differ.
 kinds pairedkind(pairing &p);
