@@ -220,26 +220,96 @@ bool pairequal(std::string_view x, std::string_view y, int r, bool first, bool s
   return trim(x) == trim(y);
 }
 
+// Copies p[0, n) to t with its line feeds as spaces: a loop the compiler makes a vector one.
+void spaced(char *__restrict t, const char *__restrict p, size_t n) {
+  for (size_t j = 0; j < n; j++) t[j] = p[j] == '\n' ? ' ' : p[j];
+}
+
+// Takes the final bytes new in row r's form of side i on: to the row's hash (with line
+// feeds as spaces from spacing on, as tokens cross lines there), to the next row's form,
+// and from lettercase's to order's lines.
+void chainon(pairing &p, int i, int r, const char *b, size_t n) {
+  pairing::chain &c = p.ch[i];
+  formout &o = c.out[r];
+  p.form(c.st[r], b, n, o);
+  size_t final = c.st[r].pend == NOPEND ? o.len : c.st[r].pend;
+  const char *from = o.out.data() + c.used[r];
+  size_t k = final - c.used[r];
+  if (r < 4) {
+    wideadd(c.h[r], from, k);
+  } else {
+    if (c.spaced.size() < k) c.spaced.resize(std::max(k, 2 * c.spaced.size()));
+    spaced(c.spaced.data(), from, k);
+    wideadd(c.h[r], c.spaced.data(), k);
+  }
+  if (r < 5) {
+    chainon(p, i, r + 1, from, k);
+  } else {
+    feed(c.order, from, k);
+  }
+  c.used[r] = final;
+  if (c.used[r] >= 65536 && c.used[r] > o.len / 2) {
+    std::memmove(o.out.data(), o.out.data() + c.used[r], o.len - c.used[r]);
+    o.len -= c.used[r];
+    if (c.st[r].pend != NOPEND) c.st[r].pend -= c.used[r];
+    c.used[r] = 0;
+  }
+}
+
+// What each form holds from its last shared line start, as the next row's input: row 1's
+// form of CR CR LF is CR LF, which row 1 would take for a line end again, so it gets back
+// its CR; whitespace that spacing's form keeps back until a token follows comes out.
+std::string heldform(const pairing &p, int i) {
+  const formout &o = p.fo[i];
+  std::string h(o.out.data() + p.mark[i], o.len - p.mark[i]);
+  if (p.floor == 1 && h.find("\r\n") != std::string::npos) {
+    std::string back;
+    for (size_t j = 0; j < h.size(); j++) {
+      if (h[j] == '\r' && j + 1 < h.size() && h[j + 1] == '\n') back += '\r';
+      back += h[j];
+    }
+    h.swap(back);
+  }
+  if (p.floor >= 4 && p.fs[i].lastws) h += ' ';
+  return h;
+}
+
+// Both inputs go on alone from the forms' last shared line start, rows floor to
+// lettercase each a form and a hash, order from lettercase's form.
+void startchains(pairing &p) {
+  p.streaming = false;
+  p.chained = true;
+  for (int i = 0; i < 2; i++) {
+    std::string h = heldform(p, i);
+    pairing::chain &c = p.ch[i];
+    for (int r = p.floor; r < 6; r++) {
+      c.st[r].row = r;
+      widestart(c.h[r], *p.s[i]->key);
+    }
+    c.st[3].blanks = p.fs[i].blanks;
+    start(c.order, *p.s[i]->key);
+    c.order.from = 6;
+    std::string().swap(p.fo[i].out);
+    chainon(p, i, p.floor, h.data(), h.size());
+  }
+}
+
+// The kind of difference once both chains have ended.
+kinds chainedkind(pairing &p) {
+  for (int r = p.floor; r < 6; r++)
+    if (wideof(p.ch[0].h[r]) == wideof(p.ch[1].h[r])) return kinds(r + 1);
+  finished(p.ch[0].order);
+  finished(p.ch[1].order);
+  return p.ch[0].order.lines == p.ch[1].order.lines ? kinds::order : kinds::content;
+}
+
 // Both shapers take over from the first line not yet paired, or from the forms' last
 // shared line start, the first rows known to differ.
 void takeover(pairing &p) {
+  if (p.streaming && p.floor < 6) return startchains(p);
   if (p.streaming) {
     for (int i = 0; i < 2; i++) {
-      const formout &o = p.fo[i];
-      std::string &h = p.held[i];
-      h.assign(o.out.data() + p.mark[i], o.len - p.mark[i]);
-      // Whitespace that spacing's form keeps back until a token follows.
-      if (p.floor >= 4 && p.fs[i].lastws) h += ' ';
-      // Row 1's form of CR CR LF is CR LF, which the shapers' row 1 would take for a line
-      // end again: given back its CR, it forms to itself.
-      if (p.floor == 1 && h.find("\r\n") != std::string::npos) {
-        std::string back;
-        for (size_t j = 0; j < h.size(); j++) {
-          if (h[j] == '\r' && j + 1 < h.size() && h[j + 1] == '\n') back += '\r';
-          back += h[j];
-        }
-        h.swap(back);
-      }
+      p.held[i] = heldform(p, i);
       p.at[i] = p.seen[i] = 0;
       p.s[i]->blanks = p.fs[i].blanks;
       std::string().swap(p.fo[i].out);
@@ -457,6 +527,7 @@ void pairfeed(pairing &p, int i, const char *b, size_t n) {
     compareforms(p);
     return;
   }
+  if (p.chained) return chainon(p, i, p.floor, b, n);
   p.held[i].append(b, n);
   pairs(p);
 }
@@ -486,6 +557,8 @@ kinds pairedkind(pairing &p) {
       if (p.s[i]->any && p.s[i]->last == '\n') continue;
       if (p.streaming) {
         p.form(p.fs[i], "\n", 1, p.fo[i]);
+      } else if (p.chained) {
+        chainon(p, i, p.floor, "\n", 1);
       } else {
         p.held[i] += '\n';
       }
@@ -493,8 +566,12 @@ kinds pairedkind(pairing &p) {
     p.ended = true;
     if (p.streaming) {
       compareforms(p);
-    } else {
+    } else if (!p.chained) {
       pairs(p);
+    }
+    if (p.chained) {
+      for (int i = 0; i < 2; i++) p.s[i]->blanks = p.ch[i].st[3].blanks;
+      return chainedkind(p);
     }
     if (p.streaming) {
       for (int i = 0; i < 2; i++) p.s[i]->blanks = p.fs[i].blanks;

@@ -27,6 +27,7 @@
 
 #include "kind/form.h"
 #include "kind/keyhash.h"
+#include "kind/widehash.h"
 #include "scan/scan.h"
 
 namespace linecmp::engine {
@@ -123,6 +124,19 @@ struct pairing {
   formout fo[2];                      // each form, from a line start both agree on
   size_t done[2] = {0, 0};            // how far the forms are compared: equal before
   size_t mark[2] = {0, 0};            // the last line start the forms agree on
+  // Where the forms stop agreeing for good or one runs too far ahead, both inputs go on
+  // alone: each row's form from floor on, made from the one before and hashed in bulk;
+  // order's lines from lettercase's form.
+  struct chain {
+    formstate st[6];
+    formout out[6];
+    size_t used[6] = {0, 0, 0, 0, 0, 0};  // the bytes of each form gone on to the next row
+    widehash h[6];
+    std::string spaced;  // from spacing on, a form with its line feeds as spaces, to hash
+    shaper order;
+  };
+  bool chained = false;
+  chain ch[2];
 };
 
 // The bytes one input may hold ahead of the other: beyond them the shapers take over, so a
