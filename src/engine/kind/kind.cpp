@@ -236,11 +236,11 @@ void chainon(pairing &p, int i, int r, const char *b, size_t n) {
   const char *from = o.out.data() + c.used[r];
   size_t k = final - c.used[r];
   if (r < 4) {
-    wideadd(c.h[r], from, k);
+    hashadd(c.h[r], from, k);
   } else {
     if (c.spaced.size() < k) c.spaced.resize(std::max(k, 2 * c.spaced.size()));
     spaced(c.spaced.data(), from, k);
-    wideadd(c.h[r], c.spaced.data(), k);
+    hashadd(c.h[r], c.spaced.data(), k);
   }
   if (r < 5) {
     chainon(p, i, r + 1, from, k);
@@ -284,7 +284,7 @@ void startchains(pairing &p) {
     pairing::chain &c = p.ch[i];
     for (int r = p.floor; r < 6; r++) {
       c.st[r].row = r;
-      widestart(c.h[r], *p.s[i]->key);
+      hashstart(c.h[r], *p.s[i]->key);
     }
     c.st[3].blanks = p.fs[i].blanks;
     start(c.order, *p.s[i]->key);
@@ -297,7 +297,7 @@ void startchains(pairing &p) {
 // The kind of difference once both chains have ended.
 kinds chainedkind(pairing &p) {
   for (int r = p.floor; r < 6; r++)
-    if (wideof(p.ch[0].h[r]) == wideof(p.ch[1].h[r])) return kinds(r + 1);
+    if (hashof(p.ch[0].h[r]) == hashof(p.ch[1].h[r])) return kinds(r + 1);
   finished(p.ch[0].order);
   finished(p.ch[1].order);
   return p.ch[0].order.lines == p.ch[1].order.lines ? kinds::order : kinds::content;
