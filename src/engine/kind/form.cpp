@@ -131,10 +131,12 @@ inline size_t keptbytes(const char *w, uint64_t keep, char *out) {
 
 // The forms a window at a time with no vector instructions: its bytes of 32 and below
 // (whitespace among them) found 8 at a time, then each of them, rare in text, looked up.
-void formwords(formstate &s, const char *p, size_t n, formout &o) {
+void formwords(formstate &state, const char *p, size_t n, formout &o) {
   using namespace wordform;
   formroom(o, 2 * n);
-  size_t i = 0;
+  formstate s = state;  // in locals, as the form's stores may alias them
+  char *const form = o.out.data();
+  size_t i = 0, len = o.len;
   alignas(8) char w[72];
   for (; i + 64 <= n; i += 64) {
     std::memcpy(w, p + i, 64);
@@ -156,12 +158,12 @@ void formwords(formstate &s, const char *p, size_t n, formout &o) {
     }
     uint64_t keep;
     if (s.row <= 3) {
-      keep = keeplines(s, lf, s.row == 1 ? cr : cr | blank, o);
+      keep = keeplines(s, lf, s.row == 1 ? cr : cr | blank, len);
     } else {
       uint64_t ws = cr | blank | vtff;
       bool lead;
       keep = keeptokens(s, lf, ws, lead);
-      if (lead) o.out[o.len++] = ' ';
+      if (lead) form[len++] = ' ';
       for (uint64_t m = keep & ws; m; m &= m - 1) w[__builtin_ctzll(m)] = ' ';
       if (s.row == 5)
         for (int j = 0; j < 64; j += 8) {
@@ -171,9 +173,11 @@ void formwords(formstate &s, const char *p, size_t n, formout &o) {
           std::memcpy(w + j, &x, 8);
         }
     }
-    o.len += keep == ~0ULL ? (std::memcpy(o.out.data() + o.len, w, 64), 64) : keptbytes(w, keep, o.out.data() + o.len);
+    len += keep == ~0ULL ? (std::memcpy(form + len, w, 64), 64) : keptbytes(w, keep, form + len);
   }
-  formbytes(s, p + i, n - i, o);
+  o.len = len;
+  state = s;
+  formbytes(state, p + i, n - i, o);
 }
 
 #if defined(__x86_64__)

@@ -59,9 +59,12 @@ inline uint64_t eq(const __m256i x[2], char c) {
 namespace avx2form {
 // BITS: the runs told by pext() and pdep() (form_body.h), not by a loop.
 template <bool BITS>
-void window(formstate &s, const char *p, size_t n, formout &o) {
+void window(formstate &state, const char *p, size_t n, formout &o) {
   formroom(o, 2 * n);
-  size_t i = 0;
+  // The state, the form's end and its bytes in locals: a store of the form may alias them.
+  formstate s = state;
+  char *const form = o.out.data();
+  size_t i = 0, len = o.len;
   alignas(32) char w[64];
   for (; i + 64 <= n; i += 64) {
     __m256i v[2] = {_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + i)),
@@ -69,7 +72,7 @@ void window(formstate &s, const char *p, size_t n, formout &o) {
     uint64_t lf = eq(v, '\n'), keep;
     if (s.row <= 3) {
       uint64_t ws = s.row == 1 ? eq(v, '\r') : lineblanks(v) & ~lf;
-      keep = BITS ? keeplinesbits(s, lf, ws, o) : keeplines(s, lf, ws, o);
+      keep = BITS ? keeplinesbits(s, lf, ws, len) : keeplines(s, lf, ws, len);
     } else {
       uint64_t ws = 0;
       for (int h = 0; h < 2; h++) {
@@ -90,13 +93,13 @@ void window(formstate &s, const char *p, size_t n, formout &o) {
       }
       bool lead;
       keep = BITS ? keeptokensbits(s, lf, ws, lead) : keeptokens(s, lf, ws, lead);
-      if (lead) o.out[o.len++] = ' ';
+      if (lead) form[len++] = ' ';
     }
-    char *out = o.out.data() + o.len;
+    char *out = form + len;
     if (keep == ~0ULL) {
       _mm256_storeu_si256(reinterpret_cast<__m256i *>(out), v[0]);
       _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 32), v[1]);
-      o.len += 64;
+      len += 64;
       continue;
     }
     _mm256_store_si256(reinterpret_cast<__m256i *>(w), v[0]);
@@ -108,9 +111,11 @@ void window(formstate &s, const char *p, size_t n, formout &o) {
                        _mm_shuffle_epi8(bytes, _mm_cvtsi64_si128(static_cast<long long>(PICKS[m]))));
       out += __builtin_popcount(m);
     }
-    o.len = size_t(out - o.out.data());
+    len = size_t(out - form);
   }
-  formbytes(s, p + i, n - i, o);
+  o.len = len;
+  state = s;
+  formbytes(state, p + i, n - i, o);
 }
 }  // namespace avx2form
 

@@ -24,10 +24,13 @@ namespace avx512form {
 #undef LINECMP_FORM_PDEP
 }  // namespace avx512form
 
-void formavx512(formstate &s, const char *p, size_t n, formout &o) {
+void formavx512(formstate &state, const char *p, size_t n, formout &o) {
   using namespace avx512form;
   formroom(o, 2 * n);
-  size_t i = 0;
+  // The state, the form's end and its bytes in locals: a store of the form may alias them.
+  formstate s = state;
+  char *out = o.out.data();
+  size_t i = 0, len = o.len;
   const __m512i nine = _mm512_set1_epi8(9), space = _mm512_set1_epi8(' '), upper = _mm512_set1_epi8('A');
   for (; i + 64 <= n; i += 64) {
     __m512i v = _mm512_loadu_si512(p + i);
@@ -36,24 +39,26 @@ void formavx512(formstate &s, const char *p, size_t n, formout &o) {
       uint64_t cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
       uint64_t ws = s.row == 1 ? cr
                                : cr | _mm512_cmpeq_epi8_mask(v, space) | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\t'));
-      keep = keeplinesbits(s, lf, ws, o);
+      keep = keeplinesbits(s, lf, ws, len);
     } else {
       // Tab to CR are 9 to 13; all but the line feed are whitespace between tokens.
       uint64_t ws = (_mm512_cmple_epu8_mask(_mm512_sub_epi8(v, nine), _mm512_set1_epi8(4)) & ~lf) |
                     _mm512_cmpeq_epi8_mask(v, space);
       bool lead;
       keep = keeptokensbits(s, lf, ws, lead);
-      if (lead) o.out[o.len++] = ' ';
+      if (lead) out[len++] = ' ';
       v = _mm512_mask_mov_epi8(v, ws, space);
       if (s.row == 5) {
         uint64_t up = _mm512_cmple_epu8_mask(_mm512_sub_epi8(v, upper), _mm512_set1_epi8(25));
         v = _mm512_mask_add_epi8(v, up, v, _mm512_set1_epi8(32));
       }
     }
-    _mm512_storeu_si512(o.out.data() + o.len, _mm512_maskz_compress_epi8(keep, v));
-    o.len += size_t(__builtin_popcountll(keep));
+    _mm512_storeu_si512(out + len, _mm512_maskz_compress_epi8(keep, v));
+    len += size_t(__builtin_popcountll(keep));
   }
-  formbytes(s, p + i, n - i, o);
+  o.len = len;
+  state = s;
+  formbytes(state, p + i, n - i, o);
 }
 
 }  // namespace linecmp::engine

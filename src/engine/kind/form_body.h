@@ -5,21 +5,21 @@
 // whitespace: a few times a window on text.
 
 // The kept bytes of a window with line feeds lf and, for rows 2 and 3, spaces, tabs and CRs
-// ws (for row 1: CRs). Takes back from o a pending run that a line feed at the window's
+// ws (for row 1: CRs). Takes back from the form (of len bytes) a pending run that a line feed at the window's
 // start drops, and sets the run pending at its end, given that the window's kept bytes go
 // to o at o.len. Rows 0 to 3.
-inline uint64_t keeplines(formstate &s, uint64_t lf, uint64_t ws, formout &o) {
+inline uint64_t keeplines(formstate &s, uint64_t lf, uint64_t ws, size_t &len) {
   if (s.row == 0) return ~0ULL;
   if (s.row == 1) {
-    if (s.pend != NOPEND && (lf & 1)) o.len = s.pend;
+    if (s.pend != NOPEND && (lf & 1)) len = s.pend;
     uint64_t keep = ~(ws & (lf >> 1));
-    s.pend = ws >> 63 ? o.len + size_t(__builtin_popcountll(keep)) - 1 : NOPEND;
+    s.pend = ws >> 63 ? len + size_t(__builtin_popcountll(keep)) - 1 : NOPEND;
     return keep;
   }
   uint64_t other = ~ws, content = other & ~lf, drop = 0;
   if (other) {
     // The run carried in ends here: dropped by a line feed, else kept for good.
-    if (s.pend != NOPEND && (lf >> __builtin_ctzll(other) & 1)) o.len = s.pend;
+    if (s.pend != NOPEND && (lf >> __builtin_ctzll(other) & 1)) len = s.pend;
     s.pend = NOPEND;
   }
   bool seen = s.seen;
@@ -42,9 +42,9 @@ inline uint64_t keeplines(formstate &s, uint64_t lf, uint64_t ws, formout &o) {
   if (other) s.seen = content >> (63 - __builtin_clzll(other)) & 1;
   if (ws >> 63) {  // a run reaches the window's end: pending until its line goes on or ends
     if (other) {
-      s.pend = o.len + size_t(__builtin_popcountll(keep & ((2ULL << (63 - __builtin_clzll(other))) - 1)));
+      s.pend = len + size_t(__builtin_popcountll(keep & ((2ULL << (63 - __builtin_clzll(other))) - 1)));
     } else if (s.pend == NOPEND) {
-      s.pend = o.len;
+      s.pend = len;
     }
   }
   return keep;
@@ -88,11 +88,11 @@ inline uint64_t closed(uint64_t ws, uint64_t starts) {
   return ws >> 63 && starts ? starts & ~(1ULL << (63 - __builtin_clzll(starts))) : starts;
 }
 
-inline uint64_t keeplinesbits(formstate &s, uint64_t lf, uint64_t ws, formout &o) {
-  if (s.row <= 1) return keeplines(s, lf, ws, o);
+inline uint64_t keeplinesbits(formstate &s, uint64_t lf, uint64_t ws, size_t &len) {
+  if (s.row <= 1) return keeplines(s, lf, ws, len);
   uint64_t other = ~ws, content = other & ~lf;
   if (other) {
-    if (s.pend != NOPEND && (lf >> __builtin_ctzll(other) & 1)) o.len = s.pend;
+    if (s.pend != NOPEND && (lf >> __builtin_ctzll(other) & 1)) len = s.pend;
     s.pend = NOPEND;
   }
   uint64_t starts = runstarts(ws), shut = closed(ws, starts), ends = (ws + starts) & other;
@@ -110,9 +110,9 @@ inline uint64_t keeplinesbits(formstate &s, uint64_t lf, uint64_t ws, formout &o
   if (other) s.seen = content >> (63 - __builtin_clzll(other)) & 1;
   if (ws >> 63) {
     if (other) {
-      s.pend = o.len + size_t(__builtin_popcountll(keep & ((2ULL << (63 - __builtin_clzll(other))) - 1)));
+      s.pend = len + size_t(__builtin_popcountll(keep & ((2ULL << (63 - __builtin_clzll(other))) - 1)));
     } else if (s.pend == NOPEND) {
-      s.pend = o.len;
+      s.pend = len;
     }
   }
   return keep;
