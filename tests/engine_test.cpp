@@ -55,10 +55,11 @@ std::string run(std::istream &x, std::istream &y, size_t block, outcome &o) {
 // The same over two strings, read in place or as streams, checking where the comparison
 // found them to differ first.
 std::string run(const std::string &x, const std::string &y, size_t block, const kernels *k = chosen(),
-                bool inplace = false) {
+                bool inplace = false, size_t lead = LEAD) {
   std::istringstream sx(x), sy(y);
   comparison c;
   c.findkind = true;
+  c.lead = lead;
   if (inplace) {
     attach(c.a, x, block);
     attach(c.b, y, block);
@@ -279,7 +280,9 @@ TEST(Differential, MatchesTheReference) {
     size_t block = big ? 1024 + pick(65536 - 1023) : 1 + pick(iter % 3 == 0 ? 8 : 200);
     const kernels *k = turns[size_t(big ? iter / 40 : iter) % turns.size()];
     SCOPED_TRACE("iteration " + std::to_string(iter) + " block " + std::to_string(block) + " " + k->name);
-    ASSERT_EQ(run(x, y, block, k, iter % 2 == 1), reference(x, y, "exp", "out"));
+    // Now and then the kind's forms may hold a few bytes at most, so that the hashes take over.
+    size_t lead = iter % 5 == 0 ? pick(100) : LEAD;
+    ASSERT_EQ(run(x, y, block, k, iter % 2 == 1, lead), reference(x, y, "exp", "out"));
   }
 }
 
