@@ -141,11 +141,13 @@ struct result {
   // Found when compare() is asked to (find_kind), and otherwise empty and false: the kind
   // of difference; whether each input holds a CR LF; and whether each input's last line
   // lacks its line feed. kind is a std::optional, empty when not asked for, so its name is
-  // linecmp::name(*r.kind). Final-newline, line-endings and trailing-space are told by
-  // comparing the inputs' lines pair by pair, byte for byte: exact. The rows after them
-  // (and those three, where one input runs more than 1 MiB ahead of the other) rest on
-  // keyed 128-bit hashes under a key drawn at random for each call, so that a kind is
-  // wrong with probability about 2^-125 per call.
+  // linecmp::name(*r.kind). Every kind up to letter-case is told by comparing what the
+  // row keeps of the two inputs, byte for byte, and is exact, for as long as their lines
+  // pair up, as they do where the inputs differ within lines. Order always, and the rows
+  // still open where lines stop pairing (tokens that cross lines; one input more than
+  // 1 MiB ahead of the other, as when it has a blank line after each of the other's
+  // lines), rest on keyed 128-bit hashes under a key drawn at random for each call, so
+  // that a kind is wrong with probability about 2^-125 per call.
   std::optional<linecmp::kind> kind;
   std::array<bool, 2> crlf{}, unterminated{};
 };

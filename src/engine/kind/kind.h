@@ -2,16 +2,25 @@
 // normalisations under which they are equal, found in one pass that reads each input once,
 // in bounded memory.
 //
-// The rows that keep lines whole (finalnewline, lineendings, trailing, blanklines) are
-// decided by pairing the lines of the two inputs and comparing them byte for byte
-// (pairing, below): they are exact. The other rows, and these too once one input runs
-// LEAD bytes ahead of the other, feed each input on its own through one normaliser per
-// row, each ending in a keyed 128-bit hash (SipHash-1-3) under a key drawn at random for
-// each comparison, and compare the hashes at the end. Two different streams then look
-// equal with probability about 2^-128 per row; order sums the hashes of the lines modulo
-// 2^128, which two different multisets of lines match with about the same probability. So
-// a kind is wrong with probability about 2^-125 per call, and never for a row decided by
-// the pairs.
+// From where the inputs part, the finest row not yet known to differ is decided by
+// comparing the two inputs' forms under it (form.h) byte for byte, reading on in whichever
+// lags; where they part, the next row takes over from the last line start they shared
+// (pairing, below). A row decided so is exact. That covers every row up to lettercase for
+// as long as the forms' lines pair (spacing's and lettercase's forms keep each line's
+// tokens apart), which they do wherever one input differs from the other within lines.
+//
+// Hashes decide the rest, under a key drawn at random for each comparison:
+//   - order always: the lines are a multiset, so each line's hash goes into a sum;
+//   - the rows still open where spacing's lines stop pairing (tokens that cross lines), or
+//     where one input runs LEAD bytes ahead of the other (as when one has a blank line after
+//     each of the other's lines): each row's form from there is hashed in bulk
+//     (SipHash-1-3, 128 bits), and the hashes compared at the end;
+//   - the rows still open where the rests of the line in which the inputs part do not pair
+//     (the line is over LEAD bytes long, or one rest is blank, or tokens cross): the
+//     shapers (below) hash each row's stream from the shared state at that line's start.
+// Two different streams hash alike with probability about 2^-128 per row, so a kind that
+// rests on these is wrong with probability about 2^-125 per call; order's probability is
+// given in lines.h.
 //
 // Up to the first differing byte both inputs hold the same bytes, so every normaliser is
 // in the same state on both there: the line in which they part is fed once, as it is
