@@ -3,14 +3,31 @@
 #include <cstring>
 #include <random>
 
+#include "kind/lines.h"
+#include "scan/scan.h"
+
 namespace linecmp::engine {
 
-hashkey randomkey() {
+hashkey randomkey(const kernels &k) {
   std::random_device rd;  // getrandom() on Linux
-  hashkey k;
-  k.k0 = uint64_t(rd()) << 32 | rd();
-  k.k1 = uint64_t(rd()) << 32 | rd();
-  return k;
+  hashkey key;
+  key.k0 = uint64_t(rd()) << 32 | rd();
+  key.k1 = uint64_t(rd()) << 32 | rd();
+  // The line kernels follow the scan kernels' version, so that LINECMP_KERNEL=portable
+  // runs no instruction the portable build lacks, and each version's tests run its own.
+  key.lines = &portablelines;
+#if defined(__x86_64__)
+  if (&k == &avx512 && avx512linesrunnable()) {
+    key.lines = &avx512lines;
+  } else if (&k != &portable && aesrunnable()) {
+    key.lines = &aeslines;
+  }
+#else
+  (void)k;
+#endif
+  nhprepare(key);
+  key.lines->prepare(key);
+  return key;
 }
 
 void hashstart(keyhash &h, const hashkey &key) {

@@ -10,13 +10,28 @@
 
 namespace linecmp::engine {
 
-// The key: 128 random bits.
+struct kernels;
+struct linekernel;
+
+// The canonical bytes of a line that the order row's NH takes; past them SipHash does
+// (kind/lines.h). 1 KiB of NH key per comparison and 1 KiB in each shaper, a few of which
+// are copied per call; lines of text are mostly far shorter.
+constexpr size_t LINEBYTES = 1024;
+// NH's key words: one per message word, with the length word and a pad word, and two more
+// for the shifted copy.
+constexpr size_t NHWORDS = LINEBYTES / 8 + 4;
+
+// The key: 128 random bits, and what the order row's line kernels derive from them.
 struct hashkey {
   uint64_t k0 = 0, k1 = 0;
+  const linekernel *lines = nullptr;  // the order row's kernels, the portable ones when null
+  uint64_t nh[NHWORDS] = {};
+  alignas(16) unsigned char aes[11][16] = {};  // AES-128 round keys, for the versions with AES
 };
 
-// A fresh random key, from the system's entropy source.
-hashkey randomkey();
+// A fresh random key, from the system's entropy source, with the order row's kernels
+// that go with the scan kernels k on this CPU.
+hashkey randomkey(const kernels &k);
 
 // The hash so far of a stream (SipHash-1-3, 128-bit output): its state and the stream's
 // last bytes that do not yet make a word.

@@ -27,6 +27,7 @@
 
 #include "kind/form.h"
 #include "kind/keyhash.h"
+#include "kind/lines.h"
 #include "scan/scan.h"
 
 namespace linecmp::engine {
@@ -59,7 +60,7 @@ struct shaper {
   keyhash row[6];          // finalnewline, lineendings, trailing, blanklines, spacing, lettercase
   keyhash held;            // trailing, with the run of spaces, tabs and CRs not yet known to end a line
   keyhash heldblank;       // blanklines, the same
-  keyhash line;            // order: the current line's tokens, folded
+  orderline line;          // order: the current line's tokens, folded
   digest lines;            // order: the sum of the hashes of the lines with tokens
   bool cr = false;         // lineendings: a CR held back, which a line feed would drop
   bool run = false;        // trailing: held has the run, row[2] the line before it
