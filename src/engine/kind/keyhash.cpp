@@ -78,11 +78,4 @@ digest hashof(keyhash h) {
   return d;
 }
 
-digest hashplus(const digest &a, const digest &b) {
-  digest s;
-  s.lo = a.lo + b.lo;
-  s.hi = a.hi + b.hi + (s.lo < a.lo ? 1 : 0);
-  return s;
-}
-
 }  // namespace linecmp::engine

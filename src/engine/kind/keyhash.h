@@ -27,6 +27,7 @@ struct hashkey {
   const linekernel *lines = nullptr;  // the order row's kernels, the portable ones when null
   uint64_t nh[NHWORDS] = {};
   alignas(16) unsigned char aes[11][16] = {};  // AES-128 round keys, for the versions with AES
+  uint32_t nhv[4][32] = {};                    // the AVX-512 version's NH keys: 32 words each, shifted by 2
 };
 
 // A fresh random key, from the system's entropy source, with the order row's kernels
@@ -96,7 +97,13 @@ void hashadd(keyhash &h, const char *p, size_t n);
 digest hashof(keyhash h);
 
 // a + b, as 128-bit numbers modulo 2^128: the sum that stands for a multiset of hashes.
-digest hashplus(const digest &a, const digest &b);
+// Inline: the order row adds one for each line.
+inline digest hashplus(const digest &a, const digest &b) {
+  digest s;
+  s.lo = a.lo + b.lo;
+  s.hi = a.hi + b.hi + (s.lo < a.lo ? 1 : 0);
+  return s;
+}
 
 }  // namespace linecmp::engine
 

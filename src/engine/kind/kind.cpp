@@ -541,10 +541,7 @@ void pairfeed(pairing &p, int i, const char *b, size_t n) {
 void orderonly(shaper &s, const unsigned char *p, size_t n) {
   if (n == 0) return;
   if (!s.crlf && s.lastcr && p[0] == '\n') s.crlf = true;
-  const char *c = reinterpret_cast<const char *>(p);
-  for (const char *cr = c; !s.crlf && (cr = static_cast<const char *>(std::memchr(cr, '\r', size_t(c + n - cr))));)
-    s.crlf = ++cr < c + n && *cr == '\n';
-  linesof(*s.key).feed(*s.key, s.line, s.token, p, n, s.lines);
+  linesof(*s.key).feed(*s.key, s.line, s.token, s.crlf, p, n, s.lines);
   s.tokens = s.line.len > 0 || s.line.over;
   s.linestart = p[n - 1] == '\n';
   s.lastcr = p[n - 1] == '\r';

@@ -25,22 +25,17 @@ struct sipfinish {
   }
 };
 
-// linekernel::one, portable.
-digest one(const hashkey &key, const unsigned char *c, size_t m) {
-  nhacc a, b;
-  nhline(key.nh, c, m, a, b);
-  digest d;
-  sipfinish::finish(key, &a, &b, 1, d);
-  return d;
-}
-
 // linekernel::prepare: the SipHash finish needs no more than the key itself.
 void prepare(hashkey &) {}
 
 }  // namespace portablelinesbase
 
-const linekernel portablelines = {"portable", portablelinesbase::one,
-                                  portablelinesbase::linesfeed<portablelinesbase::scalarcanon, portablelinesbase::sipfinish>,
+namespace portablelinesbase {
+using hash = nhwords<sipfinish>;
+}  // namespace portablelinesbase
+
+const linekernel portablelines = {"portable", portablelinesbase::lineone<portablelinesbase::hash>,
+                                  portablelinesbase::linesfeed<portablelinesbase::scalarcanon, portablelinesbase::hash>,
                                   portablelinesbase::prepare};
 
 void nhprepare(hashkey &key) {

@@ -22,9 +22,9 @@ namespace linecmp::engine {
 
 // The current line of the order row, as fed so far.
 struct orderline {
-  uint32_t len = 0;   // canonical bytes in buf
-  bool over = false;  // past LINEBYTES: the bytes went to sip instead
-  keyhash sip;        // when over, the line's canonical bytes so far
+  uint32_t len = 0;                  // canonical bytes in buf
+  bool over = false;                 // past LINEBYTES: the bytes went to sip instead
+  keyhash sip;                       // when over, the line's canonical bytes so far
   unsigned char buf[LINEBYTES + 8];  // 8 more for the word reads past its end
 };
 
@@ -36,8 +36,9 @@ struct linekernel {
   digest (*one)(const hashkey &key, const unsigned char *c, size_t m);
   // Feeds p[0, n), any bytes of the input from anywhere in a line, to l, whose last byte
   // fed was part of a token when token says so; adds the fingerprint of each line it ends
-  // to sum.
-  void (*feed)(const hashkey &key, orderline &l, bool &token, const unsigned char *p, size_t n, digest &sum);
+  // to sum, and sets crlf when p[0, n) holds a CR LF.
+  void (*feed)(const hashkey &key, orderline &l, bool &token, bool &crlf, const unsigned char *p, size_t n,
+               digest &sum);
   // Sets key's finish keys, derived from its k0 and k1.
   void (*prepare)(hashkey &key);
 };

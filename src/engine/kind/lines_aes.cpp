@@ -19,11 +19,16 @@ namespace linecmp::engine {
 
 namespace aeslinesbase {
 #include "kind/lines_body.h"
+// The finish uses the body's NH sums.
 #include "kind/lines_aesround.h"
 }  // namespace aeslinesbase
 
-const linekernel aeslines = {"aes", aeslinesbase::aesone,
-                             aeslinesbase::linesfeed<aeslinesbase::scalarcanon, aeslinesbase::aesfinish>,
+namespace aeslinesbase {
+using hash = nhwords<aesfinish>;
+}  // namespace aeslinesbase
+
+const linekernel aeslines = {"aes", aeslinesbase::lineone<aeslinesbase::hash>,
+                             aeslinesbase::linesfeed<aeslinesbase::scalarcanon, aeslinesbase::hash>,
                              aeslinesbase::aesprepare};
 
 }  // namespace linecmp::engine

@@ -47,23 +47,24 @@ inline void aesprepare(hashkey &key) {
   __m128i k = _mm_set_epi64x(int64_t(d.hi), int64_t(d.lo));
   _mm_store_si128(rk, k);
   // aeskeygenassist takes its round constant as an immediate, hence the steps written out.
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x01)); _mm_store_si128(rk + 1, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x02)); _mm_store_si128(rk + 2, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x04)); _mm_store_si128(rk + 3, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x08)); _mm_store_si128(rk + 4, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x10)); _mm_store_si128(rk + 5, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x20)); _mm_store_si128(rk + 6, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x40)); _mm_store_si128(rk + 7, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x80)); _mm_store_si128(rk + 8, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x1b)); _mm_store_si128(rk + 9, k);
-  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x36)); _mm_store_si128(rk + 10, k);
-}
-
-// linekernel::one with the AES finish.
-inline digest aesone(const hashkey &key, const unsigned char *c, size_t m) {
-  nhacc a, b;
-  nhline(key.nh, c, m, a, b);
-  digest d;
-  aesfinish::finish(key, &a, &b, 1, d);
-  return d;
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x01));
+  _mm_store_si128(rk + 1, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x02));
+  _mm_store_si128(rk + 2, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x04));
+  _mm_store_si128(rk + 3, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x08));
+  _mm_store_si128(rk + 4, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x10));
+  _mm_store_si128(rk + 5, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x20));
+  _mm_store_si128(rk + 6, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x40));
+  _mm_store_si128(rk + 7, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x80));
+  _mm_store_si128(rk + 8, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x1b));
+  _mm_store_si128(rk + 9, k);
+  k = aeskeystep(k, _mm_aeskeygenassist_si128(k, 0x36));
+  _mm_store_si128(rk + 10, k);
 }

@@ -61,39 +61,74 @@ constexpr size_t LINEPIECE = 4096;
 // Lines whose NH waits for the finish, which runs over a batch so that their rounds overlap.
 constexpr size_t LINEBATCH = 8;
 
-// Feeds p[0, n) to l, as linekernel::feed does.
-template <class C, class F>
-void linesfeed(const hashkey &key, orderline &l, bool &token, const unsigned char *p, size_t n, digest &sum) {
+// Lines of up to LINEBYTES by NH on 64-bit words, into a batch for the finish F.
+template <class F>
+struct nhwords {
+  static constexpr size_t LIMIT = LINEBYTES;
+  struct batch {
+    nhacc a[LINEBATCH], b[LINEBATCH];
+    size_t n = 0;
+  };
+  // Adds the line c[0, m), 0 < m <= LIMIT, to w, and when w is full its fingerprints to sum.
+  static void add(const hashkey &key, const unsigned char *c, size_t m, batch &w, digest &sum) {
+    w.a[w.n] = w.b[w.n] = nhacc();
+    nhline(key.nh, c, m, w.a[w.n], w.b[w.n]);
+    if (++w.n == LINEBATCH) flush(key, w, sum);
+  }
+  // Adds the fingerprints of the lines in w to sum, and empties it.
+  static void flush(const hashkey &key, batch &w, digest &sum) {
+    F::finish(key, w.a, w.b, w.n, sum);
+    w.n = 0;
+  }
+};
+
+// The fingerprint of a line of LIMIT bytes or more: SipHash of its bytes, as lines past
+// LINEBYTES get when fed a piece at a time.
+inline digest siplong(const hashkey &key, const unsigned char *c, size_t m) {
+  keyhash h;
+  hashstart(h, key);
+  hashadd(h, reinterpret_cast<const char *>(c), m);
+  return hashof(h);
+}
+
+// linekernel::one, by the lines' hash H.
+template <class H>
+digest lineone(const hashkey &key, const unsigned char *c, size_t m) {
+  if (m > H::LIMIT) return siplong(key, c, m);
+  typename H::batch w;
+  digest d;
+  H::add(key, c, m, w, d);
+  H::flush(key, w, d);
+  return d;
+}
+
+// Feeds p[0, n) to l, as linekernel::feed does, with canonical bytes made by C and lines
+// hashed by H.
+template <class C, class H>
+void linesfeed(const hashkey &key, orderline &l, bool &token, bool &crlf, const unsigned char *p, size_t n,
+               digest &sum) {
   alignas(64) unsigned char out[LINEBYTES + LINEPIECE + 128];
-  uint32_t ends[LINEPIECE];
-  nhacc a[LINEBATCH], b[LINEBATCH];
+  uint32_t ends[LINEPIECE + 8];
+  typename H::batch w;
   while (n > 0) {
     size_t k = n < LINEPIECE ? n : LINEPIECE, from = l.len, nends = 0;
     std::memcpy(out, l.buf, from);  // the current line's bytes so far, unless it is over
-    size_t pos = from + C::canon(p, k, out + from, token, ends, nends, from);
-    size_t start = 0, waiting = 0;
+    size_t pos = from + C::canon(p, k, out + from, token, crlf, ends, nends, from);
+    size_t start = 0;
     for (size_t e = 0; e < nends; e++) {
       size_t end = ends[e];
       if (l.over) {
         hashadd(l.sip, reinterpret_cast<const char *>(out + start), end - start);
         sum = hashplus(sum, hashof(l.sip));
         l.over = false;
-      } else if (end - start > LINEBYTES) {
-        keyhash h;
-        hashstart(h, key);
-        hashadd(h, reinterpret_cast<const char *>(out + start), end - start);
-        sum = hashplus(sum, hashof(h));
+      } else if (end - start > H::LIMIT) {
+        sum = hashplus(sum, siplong(key, out + start, end - start));
       } else if (end > start) {
-        a[waiting] = b[waiting] = nhacc();
-        nhline(key.nh, out + start, end - start, a[waiting], b[waiting]);
-        if (++waiting == LINEBATCH) {
-          F::finish(key, a, b, waiting, sum);
-          waiting = 0;
-        }
+        H::add(key, out + start, end - start, w, sum);
       }
       start = end;
     }
-    F::finish(key, a, b, waiting, sum);
+    H::flush(key, w, sum);
     size_t rest = pos - start;
     if (l.over || rest > LINEBYTES) {
       if (!l.over) hashstart(l.sip, key);
@@ -106,6 +141,7 @@ void linesfeed(const hashkey &key, orderline &l, bool &token, const unsigned cha
     }
     p += k;
     n -= k;
+    crlf = crlf || (n > 0 && p[-1] == '\r' && p[0] == '\n');  // across the pieces
   }
 }
 
@@ -125,10 +161,14 @@ struct scalarcanon {
     return t;
   }
   // Writes the canonical bytes of p[0, k) to out, given whether the byte before was a
-  // token's, and notes where in them, plus base, each line ends. Returns their number.
-  static size_t canon(const unsigned char *p, size_t k, unsigned char *out, bool &token, uint32_t *ends,
+  // token's, and notes where in them, plus base, each line ends, and in crlf whether
+  // p[0, k) holds a CR LF. Returns their number.
+  static size_t canon(const unsigned char *p, size_t k, unsigned char *out, bool &token, bool &crlf, uint32_t *ends,
                       size_t &nends, size_t base) {
     static constexpr tables t = maketables();
+    const char *c = reinterpret_cast<const char *>(p);
+    for (const char *r = c; !crlf && (r = static_cast<const char *>(std::memchr(r, '\r', size_t(c + k - r))));)
+      crlf = ++r < c + k && *r == '\n';
     size_t pos = 0;
     unsigned prev = token;
     for (size_t i = 0; i < k; i++) {
