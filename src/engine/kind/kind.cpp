@@ -31,7 +31,7 @@ constexpr std::array<uint8_t, 256> kindclasses() {
 constexpr std::array<uint8_t, 256> KINDCLASS = kindclasses();
 
 // The space that follows each token in the order row's canonical bytes.
-const unsigned char SPACE[1] = {' '};
+const unsigned char TOKENSPACE[1] = {' '};
 
 // Feeds c, a byte of the lineendings row's output, to the trailing row, and what that
 // keeps to the blanklines row: all of it but the line feeds of lines it left empty.
@@ -93,7 +93,7 @@ void shapebyte(shaper &s, unsigned char c) {
   if (s.token) {
     hashadd(s.row[4], ' ');
     hashadd(s.row[5], ' ');
-    lineadd(*s.key, s.line, SPACE, 1);
+    lineadd(*s.key, s.line, TOKENSPACE, 1);
     s.token = false;
   }
   if (what == KLF) {
@@ -142,7 +142,7 @@ bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
     hashadd(s.row[4], ' ');
     foldedto(s, p + from, i - from, upper);
     hashadd(s.row[5], ' ');
-    lineadd(*s.key, s.line, SPACE, 1);
+    lineadd(*s.key, s.line, TOKENSPACE, 1);
   }
   return any;
 }
@@ -194,7 +194,7 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
       foldedto(s, p + from, to - from, upper);
       hashadd(s.row[5], ' ');
     }
-    lineadd(*s.key, s.line, SPACE, 1);
+    lineadd(*s.key, s.line, TOKENSPACE, 1);
   } else {
     tokens(s, p, n, upper);
   }
