@@ -58,7 +58,8 @@ struct zmmcanon {
       prev = tok >> (r - 1) & 1;
       _mm512_storeu_si512(out + pos, _mm512_maskz_compress_epi8(keep, y));
       // The first four line ends of the word are noted whether there are so many or not, so
-      // that their number takes no branch: on the 41-byte lines of text, one to three.
+      // that their number takes no branch (on the 41-byte text, 0.26 ns a byte with four,
+      // 0.29 with two, 0.33 with a loop over the line feeds).
       size_t count = size_t(_mm_popcnt_u64(lfs));
       for (int j = 0; j < 4; j++) {
         uint64_t upto = _bzhi_u64(~uint64_t(0), unsigned(_tzcnt_u64(lfs)) + 1);
