@@ -2,7 +2,7 @@
 // two labels chosen by the input, at a block size and with a version of the scan kernels
 // the input chooses, checked against the line-at-a-time reference: the whole report, the
 // status, where the files first differ, the lines and differing pairs, and the kind of
-// difference. Then the judges' rules: the first file as the
+// difference, and the order row fed alone. Then the judges' rules: the first file as the
 // answer and the second as the output, judged by linecmp::judge() and by the plain model
 // of the rules, which must agree, with a message for a rejection and a short one.
 //
@@ -150,6 +150,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                  "%lld), kind %s (expected %s)\n--- expected\n%s--- got\n%s---\n",
                  block, k->name, o.unreadable, (long long)o.line, (long long)o.byte, (long long)p.line,
                  (long long)p.byte, kindname(o.kind), kind.c_str(), want.c_str(), std::string(got).c_str());
+    std::abort();
+  }
+
+  // The order row alone, as the shapers feed it where the rows before it are known to
+  // differ: in chunks of the block size, from a start or from mid-way through x, where the
+  // rows hand over; the same lines' sum as the rows' path, and the reference's verdict.
+  hashkey key = randomkey(*k);
+  shaper rows, alone[2];
+  start(rows, key);
+  feed(rows, x.data(), x.size());
+  finished(rows);
+  for (int i = 0; i < 2; i++) {
+    std::string_view s = i ? y : x;
+    size_t from = i ? 0 : std::min(s.size(), size_t(data[0]) * 7);
+    start(alone[i], key);
+    feed(alone[i], s.data(), from);
+    alone[i].from = 6;
+    for (size_t at = from; at < s.size(); at += block) feed(alone[i], s.data() + at, std::min(block, s.size() - at));
+    finished(alone[i]);
+  }
+  if (rows.lines != alone[0].lines || rows.crlf != alone[0].crlf ||
+      ((kind == "order" || kind == "content") && kindname(kindof(alone[0], alone[1], 6)) != kind)) {
+    std::fprintf(stderr, "the order row alone, %s kernels, block %zu: %s (expected %s), sums %s\n", k->name, block,
+                 kindname(kindof(alone[0], alone[1], 6)), kind.c_str(), rows.lines == alone[0].lines ? "equal" : "differ");
     std::abort();
   }
 

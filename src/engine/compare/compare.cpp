@@ -76,7 +76,7 @@ outcome compare(comparison &c, FILE *out) {
   int64_t row = 0, errors = 0;
   stop at;
   if (c.findkind) {
-    c.key = randomkey();
+    c.key = randomkey(k);
     start(c.both, c.key);
     at.line = &c.both;
   }

@@ -3,14 +3,31 @@
 #include <cstring>
 #include <random>
 
+#include "kind/lines.h"
+#include "scan/scan.h"
+
 namespace linecmp::engine {
 
-hashkey randomkey() {
+hashkey randomkey(const kernels &k) {
   std::random_device rd;  // getrandom() on Linux
-  hashkey k;
-  k.k0 = uint64_t(rd()) << 32 | rd();
-  k.k1 = uint64_t(rd()) << 32 | rd();
-  return k;
+  hashkey key;
+  key.k0 = uint64_t(rd()) << 32 | rd();
+  key.k1 = uint64_t(rd()) << 32 | rd();
+  // The line kernels follow the scan kernels' version, so that LINECMP_KERNEL=portable
+  // runs no instruction the portable build lacks, and each version's tests run its own.
+  key.lines = &portablelines;
+#if defined(__x86_64__)
+  if (&k == &avx512 && avx512linesrunnable()) {
+    key.lines = &avx512lines;
+  } else if (&k != &portable && aesrunnable()) {
+    key.lines = &aeslines;
+  }
+#else
+  (void)k;
+#endif
+  nhprepare(key);
+  key.lines->prepare(key);
+  return key;
 }
 
 void hashstart(keyhash &h, const hashkey &key) {
@@ -59,13 +76,6 @@ digest hashof(keyhash h) {
   for (int i = 0; i < 3; i++) sipround(h);
   d.hi = h.v0 ^ h.v1 ^ h.v2 ^ h.v3;
   return d;
-}
-
-digest hashplus(const digest &a, const digest &b) {
-  digest s;
-  s.lo = a.lo + b.lo;
-  s.hi = a.hi + b.hi + (s.lo < a.lo ? 1 : 0);
-  return s;
 }
 
 }  // namespace linecmp::engine

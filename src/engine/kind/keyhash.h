@@ -10,13 +10,29 @@
 
 namespace linecmp::engine {
 
-// The key: 128 random bits.
+struct kernels;
+struct linekernel;
+
+// The canonical bytes of a line that the order row's NH takes; past them SipHash does
+// (kind/lines.h). 1 KiB of NH key per comparison and 1 KiB in each shaper, a few of which
+// are copied per call; lines of text are mostly far shorter.
+constexpr size_t LINEBYTES = 1024;
+// NH's key words: one per message word, with the length word and a pad word, and two more
+// for the shifted copy.
+constexpr size_t NHWORDS = LINEBYTES / 8 + 4;
+
+// The key: 128 random bits, and what the order row's line kernels derive from them.
 struct hashkey {
   uint64_t k0 = 0, k1 = 0;
+  const linekernel *lines = nullptr;  // the order row's kernels, the portable ones when null
+  uint64_t nh[NHWORDS] = {};
+  alignas(16) unsigned char aes[11][16] = {};  // AES-128 round keys, for the versions with AES
+  uint32_t nhv[4][32] = {};                    // the AVX-512 version's NH keys: 32 words each, shifted by 2
 };
 
-// A fresh random key, from the system's entropy source.
-hashkey randomkey();
+// A fresh random key, from the system's entropy source, with the order row's kernels
+// that go with the scan kernels k on this CPU.
+hashkey randomkey(const kernels &k);
 
 // The hash so far of a stream (SipHash-1-3, 128-bit output): its state and the stream's
 // last bytes that do not yet make a word.
@@ -81,7 +97,13 @@ void hashadd(keyhash &h, const char *p, size_t n);
 digest hashof(keyhash h);
 
 // a + b, as 128-bit numbers modulo 2^128: the sum that stands for a multiset of hashes.
-digest hashplus(const digest &a, const digest &b);
+// Inline: the order row adds one for each line.
+inline digest hashplus(const digest &a, const digest &b) {
+  digest s;
+  s.lo = a.lo + b.lo;
+  s.hi = a.hi + b.hi + (s.lo < a.lo ? 1 : 0);
+  return s;
+}
 
 }  // namespace linecmp::engine
 

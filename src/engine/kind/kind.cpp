@@ -1,5 +1,7 @@
 #include "kind/kind.h"
 
+#include "kind/lines.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -27,6 +29,9 @@ constexpr std::array<uint8_t, 256> kindclasses() {
   return c;
 }
 constexpr std::array<uint8_t, 256> KINDCLASS = kindclasses();
+
+// The space that follows each token in the order row's canonical bytes.
+const unsigned char TOKENSPACE[1] = {' '};
 
 // Feeds c, a byte of the lineendings row's output, to the trailing row, and what that
 // keeps to the blanklines row: all of it but the line feeds of lines it left empty.
@@ -82,18 +87,17 @@ void shapebyte(shaper &s, unsigned char c) {
     unsigned char low = what == KUPPER ? static_cast<unsigned char>(c + 'a' - 'A') : c;
     hashadd(s.row[4], c);
     hashadd(s.row[5], low);
-    hashadd(s.line, low);
+    lineadd(*s.key, s.line, &low, 1);
     return;
   }
   if (s.token) {
     hashadd(s.row[4], ' ');
     hashadd(s.row[5], ' ');
-    hashadd(s.line, ' ');
+    lineadd(*s.key, s.line, TOKENSPACE, 1);
     s.token = false;
   }
   if (what == KLF) {
-    if (s.tokens) s.lines = hashplus(s.lines, hashof(s.line));
-    hashstart(s.line, *s.key);
+    lineend(*s.key, s.line, s.lines);
     s.tokens = false;
   }
 }
@@ -109,7 +113,7 @@ void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
   const char *c = reinterpret_cast<const char *>(p);
   if (!upper) {
     hashadd(s.row[5], c, n);
-    hashadd(s.line, c, n);
+    lineadd(*s.key, s.line, p, n);
     return;
   }
   for (size_t at = 0; at < n;) {  // a piece at a time
@@ -117,7 +121,7 @@ void foldedto(shaper &s, const unsigned char *p, size_t n, bool upper) {
     size_t k = std::min(sizeof low, n - at);
     for (size_t j = 0; j < k; j++) low[j] = char(KINDCLASS[p[at + j]] == KUPPER ? p[at + j] + 32 : p[at + j]);
     hashadd(s.row[5], low, k);
-    hashadd(s.line, low, k);
+    lineadd(*s.key, s.line, reinterpret_cast<const unsigned char *>(low), k);
     at += k;
   }
 }
@@ -138,7 +142,7 @@ bool tokens(shaper &s, const unsigned char *p, size_t n, bool upper) {
     hashadd(s.row[4], ' ');
     foldedto(s, p + from, i - from, upper);
     hashadd(s.row[5], ' ');
-    hashadd(s.line, ' ');
+    lineadd(*s.key, s.line, TOKENSPACE, 1);
   }
   return any;
 }
@@ -173,7 +177,7 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
   size_t from = 0, to = n;
   while (from < n && KINDCLASS[p[from]] >= KSPACE) from++;
   while (to > from && KINDCLASS[p[to - 1]] >= KSPACE) to--;
-  bool single = to > from, upper = false, any = false;
+  bool single = to > from, upper = false;
   for (size_t i = from; i < to; i++) {
     uint8_t what = KINDCLASS[p[i]];
     upper = upper || what == KUPPER;
@@ -185,17 +189,16 @@ void wholeline(shaper &s, const unsigned char *p, size_t n) {
     hashadd(s.row[4], ' ');
     if (same) {
       s.row[5] = s.row[4];
-      hashadd(s.line, c + from, to - from);
+      lineadd(*s.key, s.line, p + from, to - from);
     } else {
       foldedto(s, p + from, to - from, upper);
       hashadd(s.row[5], ' ');
     }
-    hashadd(s.line, ' ');
+    lineadd(*s.key, s.line, TOKENSPACE, 1);
   } else {
-    any = tokens(s, p, n, upper);
+    tokens(s, p, n, upper);
   }
-  if (single || any) s.lines = hashplus(s.lines, hashof(s.line));
-  hashstart(s.line, *s.key);
+  lineend(*s.key, s.line, s.lines);  // one without a token adds nothing
 }
 
 // Whether x and y, lines with their line feeds, are equal under row r (0 finalnewline, 1
@@ -532,6 +535,20 @@ void pairfeed(pairing &p, int i, const char *b, size_t n) {
   pairs(p);
 }
 
+// Feeds p[0, n) to s when only the order row is left: its line kernel takes the bytes as
+// they come, and the facts about the whole input are kept as feed() keeps them, but for
+// blanks, which tells only the blanklines row's count and stays as it was.
+void orderonly(shaper &s, const unsigned char *p, size_t n) {
+  if (n == 0) return;
+  if (!s.crlf && s.lastcr && p[0] == '\n') s.crlf = true;
+  linesof(*s.key).feed(*s.key, s.line, s.token, s.crlf, p, n, s.lines);
+  s.tokens = s.line.len > 0 || s.line.over;
+  s.linestart = p[n - 1] == '\n';
+  s.lastcr = p[n - 1] == '\r';
+  s.any = true;
+  s.last = p[n - 1];
+}
+
 }  // namespace
 
 void startpairs(pairing &p, shaper &a, shaper &b, const shaper &shared, const kernels &k, size_t lead) {
@@ -593,7 +610,8 @@ const char *kindname(kinds k) {
 void start(shaper &s, const hashkey &key) {
   s.key = &key;
   for (keyhash &h : s.row) hashstart(h, key);
-  hashstart(s.line, key);
+  s.line.len = 0;
+  s.line.over = false;
   s.held = s.heldblank = keyhash();
   s.lines = digest();
   s.blanks = 0;
@@ -612,6 +630,7 @@ void feed(shaper &s, const char *p, size_t n) {
   }
   if (s.budget >= 0) s.budget -= int64_t(n);
   const auto *b = reinterpret_cast<const unsigned char *>(p);
+  if (s.from >= 6) return orderonly(s, b, n);
   size_t i = 0;
   while (i < n) {
     const void *lf = s.linestart ? std::memchr(b + i, '\n', n - i) : nullptr;
@@ -634,7 +653,7 @@ void feed(shaper &s, const char *p, size_t n) {
     while (j < n && KINDCLASS[b[j]] == KPLAIN) j++;
     if (j == i) continue;
     for (size_t r = size_t(s.from); r < 6; r++) hashadd(s.row[r], p + i, j - i);
-    hashadd(s.line, p + i, j - i);
+    lineadd(*s.key, s.line, b + i, j - i);
     s.lastcr = false;
     i = j;
   }

@@ -19,8 +19,28 @@
 //     (the line is over LEAD bytes long, or one rest is blank, or tokens cross): the
 //     shapers (below) hash each row's stream from the shared state at that line's start.
 // Two different streams hash alike with probability about 2^-128 per row, so a kind that
-// rests on these is wrong with probability about 2^-125 per call; order's probability is
-// given in lines.h.
+// rests on these is wrong with probability about 2^-125 per call, and never for a row
+// decided by the forms.
+//
+// Order sums a 128-bit fingerprint of each line with a token, modulo 2^128 (kind/lines.h):
+// NH, under keys shifted so that it is 2^-128-almost-universal (two of 64-bit words, or
+// four of 32-bit ones), then a finish that is not linear, two AES-128 encryptions chained
+// (SipHash-1-3 on machines without AES instructions, and for lines past the length NH
+// takes). For inputs of n lines in all, order is wrongly found to hold with probability at
+// most about 6 n^2 2^-128: n^2/2 from the pairs of lines whose NH could collide, about 5 n^2
+// more (the chained encryptions' bound) for the finish to be told from a random function,
+// and the sum's own chance, at most n 2^-128 (a line counted 2^j times more in one input
+// moves the sum by a multiple of 2^j). That is below 2^-65 for a billion lines, and below
+// 2^-78 for ten million. It rests on NH's proven bound, on AES-128 being a pseudorandom
+// permutation and SipHash-1-3 a pseudorandom function (which draws the NH and AES keys
+// from the call's key), as cryptography takes them to be, and on that key being drawn
+// afresh for each call from the system's entropy source, so that no input can be made to
+// collide under it.
+//
+// Once the rows before order are known to differ (a shaper's from is 6), feed() hands the
+// bytes to the order row's line kernel alone, which hashes the same fingerprints many
+// bytes at a time; it keeps the facts of the input as feed() does, but for blanks, which
+// only the blanklines row's count reads.
 //
 // Up to the first differing byte both inputs hold the same bytes, so every normaliser is
 // in the same state on both there: the line in which they part is fed once, as it is
@@ -36,6 +56,7 @@
 
 #include "kind/form.h"
 #include "kind/keyhash.h"
+#include "kind/lines.h"
 #include "scan/scan.h"
 
 namespace linecmp::engine {
@@ -68,12 +89,12 @@ struct shaper {
   keyhash row[6];          // finalnewline, lineendings, trailing, blanklines, spacing, lettercase
   keyhash held;            // trailing, with the run of spaces, tabs and CRs not yet known to end a line
   keyhash heldblank;       // blanklines, the same
-  keyhash line;            // order: the current line's tokens, folded
+  orderline line;          // order: the current line's tokens, folded
   digest lines;            // order: the sum of the hashes of the lines with tokens
   bool cr = false;         // lineendings: a CR held back, which a line feed would drop
   bool run = false;        // trailing: held has the run, row[2] the line before it
   bool filled = false;     // blanklines: the trailing row has kept a byte of the current line
-  int64_t blanks = 0;      // blanklines: the lines it dropped since the last start()
+  int64_t blanks = 0;      // blanklines: the lines it dropped since the last start(), until from is 6
   bool token = false;      // the last byte was part of a token
   bool tokens = false;     // the current line has a token
   bool linestart = true;   // the next byte starts a line
