@@ -21,6 +21,7 @@
 #define LINECMP_FORM_H
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,6 +64,19 @@ void formavx2(formstate &s, const char *p, size_t n, formout &o);
 void formavx2bits(formstate &s, const char *p, size_t n, formout &o);  // for CPUs whose pdep() is fast
 void formavx512(formstate &s, const char *p, size_t n, formout &o);
 #endif
+
+// For each mask of 8 bits, the offsets of its set bits, low first, as byte shuffle indices:
+// how the AVX2 versions, which have no byte compress, keep some of 8 bytes.
+constexpr std::array<uint64_t, 256> keeppicks() {
+  std::array<uint64_t, 256> t{};
+  for (unsigned m = 0; m < 256; m++) {
+    unsigned k = 0;
+    for (unsigned b = 0; b < 8; b++)
+      if (m >> b & 1) t[m] |= uint64_t(b) << (8 * k++);
+  }
+  return t;
+}
+inline constexpr std::array<uint64_t, 256> KEEPPICKS = keeppicks();
 
 // Makes room in o for n more bytes and the 64 a window may write past them.
 inline void formroom(formout &o, size_t n) {

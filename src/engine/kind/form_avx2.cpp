@@ -5,7 +5,6 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <array>
 
 #include "kind/form.h"
 
@@ -22,18 +21,6 @@ namespace avx2form {
 #define LINECMP_FORM_PDEP
 #include "kind/form_body.h"
 #undef LINECMP_FORM_PDEP
-
-// For each mask of 8 bits, the offsets of its set bits, low first, as shuffle indices.
-constexpr std::array<uint64_t, 256> picks() {
-  std::array<uint64_t, 256> t{};
-  for (unsigned m = 0; m < 256; m++) {
-    unsigned k = 0;
-    for (unsigned b = 0; b < 8; b++)
-      if (m >> b & 1) t[m] |= uint64_t(b) << (8 * k++);
-  }
-  return t;
-}
-constexpr std::array<uint64_t, 256> PICKS = picks();
 
 // The spaces, tabs, CRs and line feeds of x, as a mask of 64 bits: each has a low half of
 // its own, so one shuffle gives each byte the one of them it could be.
@@ -108,7 +95,7 @@ void window(formstate &state, const char *p, size_t n, formout &o) {
       unsigned m = unsigned(keep >> (8 * g)) & 0xff;
       __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w + 8 * g));
       _mm_storel_epi64(reinterpret_cast<__m128i *>(out),
-                       _mm_shuffle_epi8(bytes, _mm_cvtsi64_si128(static_cast<long long>(PICKS[m]))));
+                       _mm_shuffle_epi8(bytes, _mm_cvtsi64_si128(static_cast<long long>(KEEPPICKS[m]))));
       out += __builtin_popcount(m);
     }
     len = size_t(out - form);

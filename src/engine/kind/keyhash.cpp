@@ -19,6 +19,8 @@ hashkey randomkey(const kernels &k) {
 #if defined(__x86_64__)
   if (&k == &avx512 && avx512linesrunnable()) {
     key.lines = &avx512lines;
+  } else if (&k == &avx2 && aesrunnable()) {
+    key.lines = &avx2lines;
   } else if (&k != &portable && aesrunnable()) {
     key.lines = &aeslines;
   }

@@ -45,7 +45,7 @@ struct linekernel {
 
 extern const linekernel portablelines;
 #if defined(__x86_64__)
-extern const linekernel aeslines, avx512lines;
+extern const linekernel aeslines, avx2lines, avx512lines;
 // Whether this CPU has what the AES-NI and the AVX-512 line kernels need.
 bool aesrunnable();
 bool avx512linesrunnable();
