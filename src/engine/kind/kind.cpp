@@ -239,11 +239,11 @@ void chainon(pairing &p, int i, int r, const char *b, size_t n) {
   const char *from = o.out.data() + c.used[r];
   size_t k = final - c.used[r];
   if (r < 4) {
-    hashadd(c.h[r], from, k);
+    blockadd(c.h[r], *p.s[i]->key, from, k);
   } else {
     if (c.spaced.size() < k) c.spaced.resize(std::max(k, 2 * c.spaced.size()));
     spaced(c.spaced.data(), from, k);
-    hashadd(c.h[r], c.spaced.data(), k);
+    blockadd(c.h[r], *p.s[i]->key, c.spaced.data(), k);
   }
   if (r < 5) {
     chainon(p, i, r + 1, from, k);
@@ -287,7 +287,7 @@ void startchains(pairing &p) {
     pairing::chain &c = p.ch[i];
     for (int r = p.floor; r < 6; r++) {
       c.st[r].row = r;
-      hashstart(c.h[r], *p.s[i]->key);
+      blockstart(c.h[r], *p.s[i]->key);
     }
     c.st[3].blanks = p.fs[i].blanks;
     start(c.order, *p.s[i]->key);
@@ -300,7 +300,7 @@ void startchains(pairing &p) {
 // The kind of difference once both chains have ended.
 kinds chainedkind(pairing &p) {
   for (int r = p.floor; r < 6; r++)
-    if (hashof(p.ch[0].h[r]) == hashof(p.ch[1].h[r])) return kinds(r + 1);
+    if (blockof(p.ch[0].h[r], *p.s[0]->key) == blockof(p.ch[1].h[r], *p.s[1]->key)) return kinds(r + 1);
   finished(p.ch[0].order);
   finished(p.ch[1].order);
   return p.ch[0].order.lines == p.ch[1].order.lines ? kinds::order : kinds::content;
@@ -599,6 +599,42 @@ kinds pairedkind(pairing &p) {
   finished(*p.s[0]);
   finished(*p.s[1]);
   return kindof(*p.s[0], *p.s[1], p.floor);
+}
+
+void blockstart(blockhash &h, const hashkey &key) {
+  hashstart(h.sip, key);
+  h.have = 0;
+}
+
+// Takes the NH of n bytes at c into h's SipHash.
+static void blockdone(blockhash &h, const hashkey &key, const unsigned char *c, size_t n) {
+  uint64_t sums[4];
+  nhsums(key, c, n, sums);
+  for (uint64_t w : sums) sipword(h.sip, w);
+  h.sip.count += 32;
+}
+
+void blockadd(blockhash &h, const hashkey &key, const char *p, size_t n) {
+  const auto *c = reinterpret_cast<const unsigned char *>(p);
+  if (h.have) {
+    size_t k = std::min(n, LINEBYTES - h.have);
+    std::memcpy(h.block + h.have, c, k);
+    h.have += k;
+    c += k;
+    n -= k;
+    if (h.have < LINEBYTES) return;
+    blockdone(h, key, h.block, LINEBYTES);
+    h.have = 0;
+  }
+  // Whole blocks in place but the last, whose 8 bytes past it may not be there to read.
+  for (; n > LINEBYTES; c += LINEBYTES, n -= LINEBYTES) blockdone(h, key, c, LINEBYTES);
+  std::memcpy(h.block, c, n);
+  h.have = n;
+}
+
+digest blockof(blockhash h, const hashkey &key) {
+  if (h.have) blockdone(h, key, h.block, h.have);
+  return hashof(h.sip);
 }
 
 const char *kindname(kinds k) {

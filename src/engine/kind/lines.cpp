@@ -53,6 +53,15 @@ void nhprepare(hashkey &key) {
   }
 }
 
+void nhsums(const hashkey &key, const unsigned char *c, size_t m, uint64_t sums[4]) {
+  portablelinesbase::nhacc a, b;
+  portablelinesbase::nhline(key.nh, c, m, a, b);
+  sums[0] = a.lo;
+  sums[1] = a.hi;
+  sums[2] = b.lo;
+  sums[3] = b.hi;
+}
+
 void lineadd(const hashkey &key, orderline &l, const unsigned char *c, size_t n) {
   if (!l.over && l.len + n <= LINEBYTES) {
     std::memcpy(l.buf + l.len, c, n);

@@ -64,6 +64,10 @@ void lineend(const hashkey &key, orderline &l, digest &sum);
 // The fingerprint of a line past LINEBYTES whose bytes have all gone into l.sip.
 inline digest overlong(const orderline &l) { return hashof(l.sip); }
 
+// The 256 bits of NH that finish into the fingerprint of c[0, m), 0 < m <= LINEBYTES,
+// with 8 bytes readable past it: for hashing a long stream a block at a time.
+void nhsums(const hashkey &key, const unsigned char *c, size_t m, uint64_t sums[4]);
+
 // The NH key words, from the key's SipHash key, for every version.
 void nhprepare(hashkey &key);
 
