@@ -626,7 +626,7 @@ void blockadd(blockhash &h, const hashkey &key, const char *p, size_t n) {
     blockdone(h, key, h.block, LINEBYTES);
     h.have = 0;
   }
-  // Whole blocks in place but the last, whose 8 bytes past it may not be there to read.
+  // Whole blocks in place; the rest, a whole block or less, waits in h.block.
   for (; n > LINEBYTES; c += LINEBYTES, n -= LINEBYTES) blockdone(h, key, c, LINEBYTES);
   std::memcpy(h.block, c, n);
   h.have = n;
