@@ -12,7 +12,8 @@ needs about 512 MiB of free disk in the temporary folder. Three measurements, as
 3. two such comparisons in two threads at once, beside one alone, and beside two
    processes of the program at once, which share nothing but the machine;
 4. compare() with kind=True beside compare() alone, the two taking turns run by run, on
-   a 50 MiB file of such lines against the same changed to differ by each kind (KINDS).
+   a 50 MiB file of such lines against the same changed to differ by each kind (KINDS),
+   as ratios of wall time and of CPU time (which a busy machine's waits leave out).
    --kinds runs this one alone.
 """
 
@@ -96,16 +97,17 @@ def kinds(tmp, runs=7):
     first = first[: first.rfind(b"\n") + 1]  # whole lines, so that final-newline can take the last line feed
     a.write_bytes(first)
     print(f"\n4. 50 MiB against the same changed by each kind (medians of {runs} turns)"
-          "   compare()   kind=True     ratio")
+          "   compare()   kind=True     ratio  CPU ratio")
     for name, change in KINDS:
         b.write_bytes(change(first))
         assert str(linecmp.compare(a, b, kind=True).kind) == name, name
         plain, kind = [], []
         for _ in range(runs):  # in turns, so that a slow spell of the machine hits both alike
-            plain.append(median(lambda: linecmp.compare(a, b), 1)[0])
-            kind.append(median(lambda: linecmp.compare(a, b, kind=True), 1)[0])
-        p, k = statistics.median(plain), statistics.median(kind)
-        print(f"   {name:<63} {p * 1e3:7.1f} ms {k * 1e3:7.1f} ms {k / p:7.2f} x")
+            plain.append(median(lambda: linecmp.compare(a, b), 1))
+            kind.append(median(lambda: linecmp.compare(a, b, kind=True), 1))
+        p, k = statistics.median(t[0] for t in plain), statistics.median(t[0] for t in kind)
+        pc, kc = statistics.median(t[1] for t in plain), statistics.median(t[1] for t in kind)
+        print(f"   {name:<63} {p * 1e3:7.1f} ms {k * 1e3:7.1f} ms {k / p:7.2f} x {kc / pc:7.2f} x")
 
 
 def main(program):

@@ -17,6 +17,7 @@ void formbytes(formstate &s, const char *p, size_t n, formout &o) {
   size_t len = o.len, pend = s.pend;
   bool seen = s.seen, lastws = s.lastws;
   int64_t blanks = s.blanks;
+  int firstend = s.firstend;
   const char *end = p + n;
   if (s.row == 0) {
     std::memcpy(out + len, p, n);
@@ -37,6 +38,7 @@ void formbytes(formstate &s, const char *p, size_t n, formout &o) {
         out[len++] = c;
         continue;
       }
+      if (pend != NOPEND && !firstend) firstend = c == '\n' ? 2 : 1;
       if (c == '\n' && pend != NOPEND) len = pend;
       pend = NOPEND;
       if (c != '\n') {
@@ -76,6 +78,7 @@ void formbytes(formstate &s, const char *p, size_t n, formout &o) {
   s.seen = seen;
   s.lastws = lastws;
   s.blanks = blanks;
+  s.firstend = firstend;
 }
 
 namespace {

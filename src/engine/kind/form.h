@@ -40,6 +40,7 @@ struct formstate {
   bool seen = false;     // rows 3 to 5: the current line has a byte the row keeps (3) or a token (4, 5)
   bool lastws = false;   // rows 4, 5: the last byte was whitespace, so a token next starts anew
   int64_t blanks = 0;    // row 3: the lines it dropped
+  int firstend = 0;      // rows 2, 3: how the first pending run ended since the caller set 0: 1 kept, 2 dropped
 };
 
 // A form being made: out[0, len) so far; out's size is only room.

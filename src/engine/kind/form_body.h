@@ -19,7 +19,9 @@ inline uint64_t keeplines(formstate &s, uint64_t lf, uint64_t ws, size_t &len) {
   uint64_t other = ~ws, content = other & ~lf, drop = 0;
   if (other) {
     // The run carried in ends here: dropped by a line feed, else kept for good.
-    if (s.pend != NOPEND && (lf >> __builtin_ctzll(other) & 1)) len = s.pend;
+    bool dropped = lf >> __builtin_ctzll(other) & 1;
+    if (s.pend != NOPEND && !s.firstend) s.firstend = dropped ? 2 : 1;
+    if (s.pend != NOPEND && dropped) len = s.pend;
     s.pend = NOPEND;
   }
   bool seen = s.seen;
@@ -92,7 +94,9 @@ inline uint64_t keeplinesbits(formstate &s, uint64_t lf, uint64_t ws, size_t &le
   if (s.row <= 1) return keeplines(s, lf, ws, len);
   uint64_t other = ~ws, content = other & ~lf;
   if (other) {
-    if (s.pend != NOPEND && (lf >> __builtin_ctzll(other) & 1)) len = s.pend;
+    bool dropped = lf >> __builtin_ctzll(other) & 1;
+    if (s.pend != NOPEND && !s.firstend) s.firstend = dropped ? 2 : 1;
+    if (s.pend != NOPEND && dropped) len = s.pend;
     s.pend = NOPEND;
   }
   uint64_t starts = runstarts(ws), shut = closed(ws, starts), ends = (ws + starts) & other;

@@ -228,35 +228,48 @@ void spaced(char *__restrict t, const char *__restrict p, size_t n) {
   for (size_t j = 0; j < n; j++) t[j] = p[j] == '\n' ? ' ' : p[j];
 }
 
-// Takes the final bytes new in row r's form of side i on: to the row's hash (with line
-// feeds as spaces from spacing on, as tokens cross lines there), to the next row's form,
-// and from lettercase's to order's lines.
-void chainon(pairing &p, int i, int r, const char *b, size_t n) {
+// Feeds p[0, n) of side i's input to each row's form from floor on, and hashes what each
+// has made final: with line feeds as spaces from spacing on, as tokens cross lines there.
+// Order's lines are fed the input too. A run that trailing or blanklines may yet drop is
+// held in its form until it ends; past SPILL bytes it goes to the hash at once, the hash
+// as it was before the run kept aside to go back to if the run is dropped after all.
+void chainon(pairing &p, int i, const char *b, size_t n) {
   pairing::chain &c = p.ch[i];
-  formout &o = c.out[r];
-  p.form(c.st[r], b, n, o);
-  size_t final = c.st[r].pend == NOPEND ? o.len : c.st[r].pend;
-  const char *from = o.out.data() + c.used[r];
-  size_t k = final - c.used[r];
-  if (r < 4) {
-    blockadd(c.h[r], *p.s[i]->key, from, k);
-  } else {
-    if (c.spaced.size() < k) c.spaced.resize(std::max(k, 2 * c.spaced.size()));
-    spaced(c.spaced.data(), from, k);
-    blockadd(c.h[r], *p.s[i]->key, c.spaced.data(), k);
+  const hashkey &key = *p.s[i]->key;
+  for (int r = p.floor; r < 6; r++) {
+    formout &o = c.out[r];
+    formstate &st = c.st[r];
+    st.firstend = 0;
+    p.form(st, b, n, o);
+    if (c.spilled[r] && st.firstend) {
+      if (st.firstend == 2) c.h[r] = c.before[r];
+      c.spilled[r] = false;
+    }
+    size_t final = st.pend == NOPEND ? o.len : st.pend;
+    const char *from = o.out.data() + c.used[r];
+    size_t k = final - c.used[r];
+    if (r < 4) {
+      blockadd(c.h[r], key, from, k);
+    } else {
+      if (c.spaced.size() < k) c.spaced.resize(std::max(k, 2 * c.spaced.size()));
+      spaced(c.spaced.data(), from, k);
+      blockadd(c.h[r], key, c.spaced.data(), k);
+    }
+    c.used[r] = final;
+    if (st.pend != NOPEND && o.len - st.pend > SPILL) {
+      if (!c.spilled[r]) c.before[r] = c.h[r];
+      c.spilled[r] = true;
+      blockadd(c.h[r], key, o.out.data() + st.pend, o.len - st.pend);
+      o.len = st.pend;  // the form goes on from there; a line feed takes back no more
+    }
+    if (c.used[r] >= 65536 && c.used[r] > o.len / 2) {
+      std::memmove(o.out.data(), o.out.data() + c.used[r], o.len - c.used[r]);
+      o.len -= c.used[r];
+      if (st.pend != NOPEND) st.pend -= c.used[r];
+      c.used[r] = 0;
+    }
   }
-  if (r < 5) {
-    chainon(p, i, r + 1, from, k);
-  } else {
-    feed(c.order, from, k);
-  }
-  c.used[r] = final;
-  if (c.used[r] >= 65536 && c.used[r] > o.len / 2) {
-    std::memmove(o.out.data(), o.out.data() + c.used[r], o.len - c.used[r]);
-    o.len -= c.used[r];
-    if (c.st[r].pend != NOPEND) c.st[r].pend -= c.used[r];
-    c.used[r] = 0;
-  }
+  feed(c.order, b, n);
 }
 
 // What each form holds from its last shared line start, as the next row's input: row 1's
@@ -278,7 +291,7 @@ std::string heldform(const pairing &p, int i) {
 }
 
 // Both inputs go on alone from the forms' last shared line start, rows floor to
-// lettercase each a form and a hash, order from lettercase's form.
+// lettercase each a form and a hash, and order's lines.
 void startchains(pairing &p) {
   p.streaming = false;
   p.chained = true;
@@ -293,7 +306,7 @@ void startchains(pairing &p) {
     start(c.order, *p.s[i]->key);
     c.order.from = 6;
     std::string().swap(p.fo[i].out);
-    chainon(p, i, p.floor, h.data(), h.size());
+    chainon(p, i, h.data(), h.size());
   }
 }
 
@@ -530,7 +543,7 @@ void pairfeed(pairing &p, int i, const char *b, size_t n) {
     compareforms(p);
     return;
   }
-  if (p.chained) return chainon(p, i, p.floor, b, n);
+  if (p.chained) return chainon(p, i, b, n);
   p.held[i].append(b, n);
   pairs(p);
 }
@@ -575,7 +588,7 @@ kinds pairedkind(pairing &p) {
       if (p.streaming) {
         p.form(p.fs[i], "\n", 1, p.fo[i]);
       } else if (p.chained) {
-        chainon(p, i, p.floor, "\n", 1);
+        chainon(p, i, "\n", 1);
       } else {
         p.held[i] += '\n';
       }

@@ -172,13 +172,14 @@ struct pairing {
   size_t done[2] = {0, 0};            // how far the forms are compared: equal before
   size_t mark[2] = {0, 0};            // the last line start the forms agree on
   // Where the forms stop agreeing for good or one runs too far ahead, both inputs go on
-  // alone: each row's form from floor on, made from the one before and hashed in bulk
-  // (blockhash); order's lines from lettercase's form.
+  // alone: each row's form from floor on, hashed in bulk (blockhash), and order's lines.
   struct chain {
     formstate st[6];
     formout out[6];
-    size_t used[6] = {0, 0, 0, 0, 0, 0};  // the bytes of each form gone on to the next row
+    size_t used[6] = {0, 0, 0, 0, 0, 0};  // the bytes of each form hashed
     blockhash h[6];
+    bool spilled[6] = {};  // a pending run has gone to the hash, before it as before[r]
+    blockhash before[6];
     std::string spaced;  // from spacing on, a form with its line feeds as spaces, to hash
     shaper order;
   };
@@ -194,6 +195,10 @@ struct pairing {
 // has a blank line after each of the other's lines, it falls behind by half of what is
 // read, so on 50 MiB no bound within a few MiB would hold it.
 constexpr size_t LEAD = size_t{1} << 20;
+
+// The bytes of a pending run a hashed form holds before it hashes them on the chance that
+// the run stays: a run that long is rare, and keeping it would let memory grow with it.
+constexpr size_t SPILL = 65536;
 
 // Sets p up on the shapers a and b, copies of shared, where the inputs part, each side
 // holding at most lead bytes (LEAD, or less to test the shapers' taking over), the forms
