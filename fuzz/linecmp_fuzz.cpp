@@ -173,7 +173,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (rows.lines != alone[0].lines || rows.crlf != alone[0].crlf ||
       ((kind == "order" || kind == "content") && kindname(kindof(alone[0], alone[1], 6)) != kind)) {
     std::fprintf(stderr, "the order row alone, %s kernels, block %zu: %s (expected %s), sums %s\n", k->name, block,
-                 kindname(kindof(alone[0], alone[1], 6)), kind.c_str(), rows.lines == alone[0].lines ? "equal" : "differ");
+                 kindname(kindof(alone[0], alone[1], 6)), kind.c_str(),
+                 rows.lines == alone[0].lines ? "equal" : "differ");
     std::abort();
   }
 

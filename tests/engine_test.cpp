@@ -144,9 +144,23 @@ void orderfeed(shaper &s, const hashkey &key, const std::string &x, size_t cut, 
 TEST(Kinds, OrderAloneMatchesTheRows) {
   std::mt19937 rng(20261209);
   auto pick = [&](size_t n) { return size_t(rng() % n); };
-  const std::string pieces[] = {"a", "Bc", " ", "  ", "\t", "\v\f", "\r", "\r\n", "\n", "\n", "\n\n",
-                                std::string(1, '\0'), "\xff", std::string(60, 'x'), std::string(127, 'y'),
-                                std::string(1023, 'z'), std::string(1500, 'Q')};
+  const std::string pieces[] = {"a",
+                                "Bc",
+                                " ",
+                                "  ",
+                                "\t",
+                                "\v\f",
+                                "\r",
+                                "\r\n",
+                                "\n",
+                                "\n",
+                                "\n\n",
+                                std::string(1, '\0'),
+                                "\xff",
+                                std::string(60, 'x'),
+                                std::string(127, 'y'),
+                                std::string(1023, 'z'),
+                                std::string(1500, 'Q')};
   const std::string y127(127, 'y'), z1023(1023, 'z');
   const struct {
     std::string x, y;

@@ -27,8 +27,8 @@ namespace avx2form {
 inline uint64_t lineblanks(const __m256i x[2]) {
   // Zero where no byte is wanted: only a byte whose low half is zero could match it, and
   // such a byte looks up the space.
-  const __m256i set = _mm256_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', 0, 0, '\r', 0, 0, ' ', 0, 0, 0, 0, 0, 0, 0,
-                                       0, '\t', '\n', 0, 0, '\r', 0, 0);
+  const __m256i set = _mm256_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, '\t', '\n', 0, 0, '\r', 0, 0, ' ', 0, 0, 0, 0, 0, 0,
+                                       0, 0, '\t', '\n', 0, 0, '\r', 0, 0);
   uint64_t m = 0;
   for (int h = 0; h < 2; h++)
     m |= uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(set, x[h]), x[h])))) << (32 * h);

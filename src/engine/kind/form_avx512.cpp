@@ -37,8 +37,8 @@ void formavx512(formstate &state, const char *p, size_t n, formout &o) {
     uint64_t lf = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')), keep;
     if (s.row <= 3) {
       uint64_t cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
-      uint64_t ws = s.row == 1 ? cr
-                               : cr | _mm512_cmpeq_epi8_mask(v, space) | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\t'));
+      uint64_t ws =
+          s.row == 1 ? cr : cr | _mm512_cmpeq_epi8_mask(v, space) | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\t'));
       keep = keeplinesbits(s, lf, ws, len);
     } else {
       // Tab to CR are 9 to 13; all but the line feed are whitespace between tokens.

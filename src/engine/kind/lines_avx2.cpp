@@ -21,6 +21,7 @@ namespace linecmp::engine {
 
 namespace avx2linesbase {
 #include "kind/lines_body.h"
+// The finish uses the body's NH sums.
 #include "kind/lines_aesround.h"
 
 // The canonical bytes of scalarcanon, a window at a time: a token's bytes folded, and the
