@@ -91,7 +91,7 @@ constexpr uint64_t ONES = 0x0101010101010101ULL, HIGHS = 0x8080808080808080ULL;
 
 // The bytes of the word w below c (c at most 128), as a mask of 8 bits, low byte first:
 // the test adds to each byte's low seven bits, so no carry crosses into the next byte.
-inline unsigned below(uint64_t w, unsigned c) {
+inline unsigned lowbytes(uint64_t w, unsigned c) {
   uint64_t high = ~(((w & ~HIGHS) + (128 - c) * ONES) | w) & HIGHS;
   return unsigned(((high >> 7) * 0x0102040810204080ULL) >> 56);
 }
@@ -122,7 +122,7 @@ inline size_t keptbytes(const char *w, uint64_t keep, char *out) {
   for (uint64_t m = keep; m;) {
     int a = __builtin_ctzll(m);
     uint64_t filled = m | ((1ULL << a) - 1);
-    int b = ~filled ? __builtin_ctzll(~filled) : 64;
+    int b = filled != ~0ULL ? __builtin_ctzll(~filled) : 64;
     for (int j = a; j < b; j += 8) std::memcpy(o + (j - a), w + j, 8);
     o += b - a;
     m = b == 64 ? 0 : m & ~((1ULL << b) - 1);
@@ -146,18 +146,18 @@ void formwords(formstate &state, const char *p, size_t n, formout &o) {
     uint64_t low = 0;
     for (int j = 0; j < 8; j++) {
       uint64_t x;
-      std::memcpy(&x, w + 8 * j, 8);
-      low |= uint64_t(below(x, 33)) << (8 * j);
+      std::memcpy(&x, w + 8 * size_t(j), 8);
+      low |= uint64_t(lowbytes(x, 33)) << (8 * j);
     }
     uint64_t lf = 0, cr = 0, blank = 0, vtff = 0;
     for (uint64_t m = low; m; m &= m - 1) {
       int at = __builtin_ctzll(m);
       uint8_t c = LOWCLASS[static_cast<unsigned char>(w[at])];
       uint64_t bit = 1ULL << at;
-      lf |= c & BLF ? bit : 0;
-      cr |= c & BCR ? bit : 0;
-      blank |= c & BBLANK ? bit : 0;
-      vtff |= c & BVTFF ? bit : 0;
+      lf |= (c & BLF) ? bit : 0;
+      cr |= (c & BCR) ? bit : 0;
+      blank |= (c & BBLANK) ? bit : 0;
+      vtff |= (c & BVTFF) ? bit : 0;
     }
     uint64_t keep;
     if (s.row <= 3) {

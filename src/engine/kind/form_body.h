@@ -17,7 +17,7 @@ inline uint64_t keeplines(formstate &s, uint64_t lf, uint64_t ws, size_t &len) {
     return keep;
   }
   uint64_t other = ~ws, content = other & ~lf, drop = 0;
-  if (other) {
+  if (ws != ~0ULL) {
     // The run carried in ends here: dropped by a line feed, else kept for good.
     bool dropped = lf >> __builtin_ctzll(other) & 1;
     if (s.pend != NOPEND && !s.firstend) s.firstend = dropped ? 2 : 1;
@@ -41,9 +41,9 @@ inline uint64_t keeplines(formstate &s, uint64_t lf, uint64_t ws, size_t &len) {
     }
   }
   uint64_t keep = ~drop;
-  if (other) s.seen = content >> (63 - __builtin_clzll(other)) & 1;
+  if (ws != ~0ULL) s.seen = content >> (63 - __builtin_clzll(other)) & 1;
   if (ws >> 63) {  // a run reaches the window's end: pending until its line goes on or ends
-    if (other) {
+    if (ws != ~0ULL) {
       s.pend = len + size_t(__builtin_popcountll(keep & ((2ULL << (63 - __builtin_clzll(other))) - 1)));
     } else if (s.pend == NOPEND) {
       s.pend = len;
@@ -71,7 +71,7 @@ inline uint64_t keeptokens(formstate &s, uint64_t lf, uint64_t ws, bool &lead) {
       lead = true;
     }
   }
-  if (other) s.seen = token >> (63 - __builtin_clzll(other)) & 1;
+  if (ws != ~0ULL) s.seen = token >> (63 - __builtin_clzll(other)) & 1;
   s.lastws = ws >> 63;
   return keep;
 }
@@ -93,7 +93,7 @@ inline uint64_t closed(uint64_t ws, uint64_t starts) {
 inline uint64_t keeplinesbits(formstate &s, uint64_t lf, uint64_t ws, size_t &len) {
   if (s.row <= 1) return keeplines(s, lf, ws, len);
   uint64_t other = ~ws, content = other & ~lf;
-  if (other) {
+  if (ws != ~0ULL) {
     bool dropped = lf >> __builtin_ctzll(other) & 1;
     if (s.pend != NOPEND && !s.firstend) s.firstend = dropped ? 2 : 1;
     if (s.pend != NOPEND && dropped) len = s.pend;
@@ -111,9 +111,9 @@ inline uint64_t keeplinesbits(formstate &s, uint64_t lf, uint64_t ws, size_t &le
     s.blanks += __builtin_popcountll(blank);
   }
   uint64_t keep = ~drop;
-  if (other) s.seen = content >> (63 - __builtin_clzll(other)) & 1;
+  if (ws != ~0ULL) s.seen = content >> (63 - __builtin_clzll(other)) & 1;
   if (ws >> 63) {
-    if (other) {
+    if (ws != ~0ULL) {
       s.pend = len + size_t(__builtin_popcountll(keep & ((2ULL << (63 - __builtin_clzll(other))) - 1)));
     } else if (s.pend == NOPEND) {
       s.pend = len;
@@ -131,7 +131,7 @@ inline uint64_t keeptokensbits(formstate &s, uint64_t lf, uint64_t ws, bool &lea
   uint64_t told = _pdep_u64(_pext_u64(shut & after, shut), ends);
   uint64_t keep = token | ((told & token) >> 1) | (told & lf) | (lf & ~ends & after);
   lead = s.lastws && s.seen && (token & 1);
-  if (other) s.seen = token >> (63 - __builtin_clzll(other)) & 1;
+  if (ws != ~0ULL) s.seen = token >> (63 - __builtin_clzll(other)) & 1;
   s.lastws = ws >> 63;
   return keep;
 }

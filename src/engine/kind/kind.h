@@ -168,14 +168,14 @@ struct pairing {
   const kernels *k = nullptr;         // for comparing the forms
   formfn form = formbytes;            // and for making them
   formstate fs[2];                    // each form's state
-  formout fo[2];                      // each form, from a line start both agree on
+  std::array<formout, 2> fo;          // each form, from a line start both agree on
   size_t done[2] = {0, 0};            // how far the forms are compared: equal before
   size_t mark[2] = {0, 0};            // the last line start the forms agree on
   // Where the forms stop agreeing for good or one runs too far ahead, both inputs go on
   // alone: each row's form from floor on, hashed in bulk (blockhash), and order's lines.
   struct chain {
     formstate st[6];
-    formout out[6];
+    std::array<formout, 6> out;
     size_t used[6] = {0, 0, 0, 0, 0, 0};  // the bytes of each form hashed
     blockhash h[6];
     bool spilled[6] = {};  // a pending run has gone to the hash, before it as before[r]
@@ -184,7 +184,7 @@ struct pairing {
     shaper order;
   };
   bool chained = false;
-  chain ch[2];
+  std::array<chain, 2> ch;
 };
 
 // The bytes one input may hold ahead of the other: beyond them the shapers take over, so a

@@ -33,17 +33,17 @@ struct ymmcanon {
     uint64_t prev = token, prevcr = 0;
     const __m256i nine = _mm256_set1_epi8(9), four = _mm256_set1_epi8(4), space = _mm256_set1_epi8(' ');
     const __m256i big = _mm256_set1_epi8('A'), z = _mm256_set1_epi8(25), lower = _mm256_set1_epi8(32);
-    alignas(32) unsigned char w[64];
+    alignas(32) unsigned char w[64] = {};
     for (; i + 64 <= k; i += 64) {
       uint64_t white = 0, lf = 0, cr = 0;
       for (int h = 0; h < 2; h++) {
-        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + i + 32 * h));
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + i + 32 * size_t(h)));
         __m256i t = _mm256_sub_epi8(x, nine);
         __m256i ws = _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(t, four), t), _mm256_cmpeq_epi8(x, space));
         __m256i a = _mm256_sub_epi8(x, big);
         __m256i up = _mm256_cmpeq_epi8(_mm256_min_epu8(a, z), a);
         x = _mm256_blendv_epi8(_mm256_add_epi8(x, _mm256_and_si256(up, lower)), space, ws);
-        _mm256_store_si256(reinterpret_cast<__m256i *>(w + 32 * h), x);
+        _mm256_store_si256(reinterpret_cast<__m256i *>(w + 32 * size_t(h)), x);
         white |= uint64_t(uint32_t(_mm256_movemask_epi8(ws))) << (32 * h);
         lf |= uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(t, _mm256_set1_epi8(1))))) << (32 * h);
         cr |= uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(t, four)))) << (32 * h);
@@ -60,7 +60,7 @@ struct ymmcanon {
       unsigned char *o = out + pos;
       for (int g = 0; g < 8; g++) {
         unsigned m = unsigned(keep >> (8 * g)) & 0xff;
-        __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w + 8 * g));
+        __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w + 8 * size_t(g)));
         _mm_storel_epi64(reinterpret_cast<__m128i *>(o),
                          _mm_shuffle_epi8(bytes, _mm_cvtsi64_si128(static_cast<long long>(KEEPPICKS[m]))));
         o += __builtin_popcount(m);

@@ -7,6 +7,8 @@
 #include <cpuid.h>
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "kind/lines.h"
@@ -44,7 +46,7 @@ struct zmmcanon {
     size_t pos = 0;
     uint64_t prev = token, prevcr = 0, pairs = 0;
     for (size_t i = 0; i < k; i += 64) {
-      size_t r = k - i < 64 ? k - i : 64;
+      size_t r = std::min(k - i, size_t(64));
       uint64_t valid = r == 64 ? ~uint64_t(0) : (uint64_t(1) << r) - 1;
       _mm_prefetch(reinterpret_cast<const char *>(p + i) + PREFETCH, _MM_HINT_T0);
       __m512i x = _mm512_maskz_loadu_epi8(valid, p + i);
@@ -135,15 +137,16 @@ struct nhzmm {
     __m512i rk[11], y[V];
     for (int r = 0; r < 11; r++)
       rk[r] = _mm512_maskz_broadcast_i32x4(0xffff, _mm_loadu_si128(reinterpret_cast<const __m128i *>(key.aes[r])));
-    for (int v = 0; v < V; v++) y[v] = _mm512_xor_si512(gather(w.a + 4 * v), rk[0]);
+    for (int v = 0; v < V; v++) y[v] = _mm512_xor_si512(gather(w.a + 4 * size_t(v)), rk[0]);
     for (int r = 1; r < 10; r++)
       for (int v = 0; v < V; v++) y[v] = _mm512_aesenc_epi128(y[v], rk[r]);
     for (int v = 0; v < V; v++)
-      y[v] = _mm512_xor_si512(_mm512_aesenclast_epi128(y[v], rk[10]), _mm512_xor_si512(gather(w.b + 4 * v), rk[0]));
+      y[v] = _mm512_xor_si512(_mm512_aesenclast_epi128(y[v], rk[10]),
+                              _mm512_xor_si512(gather(w.b + 4 * size_t(v)), rk[0]));
     for (int r = 1; r < 10; r++)
       for (int v = 0; v < V; v++) y[v] = _mm512_aesenc_epi128(y[v], rk[r]);
     uint64_t out[2 * WAITING];
-    for (int v = 0; v < V; v++) _mm512_storeu_si512(out + 8 * v, _mm512_aesenclast_epi128(y[v], rk[10]));
+    for (int v = 0; v < V; v++) _mm512_storeu_si512(out + 8 * size_t(v), _mm512_aesenclast_epi128(y[v], rk[10]));
     for (size_t i = 0; i < w.n; i++) sum = hashplus(sum, digest{out[2 * i], out[2 * i + 1]});
     w.n = 0;
   }

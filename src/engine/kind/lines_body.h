@@ -176,12 +176,12 @@ struct scalarcanon {
     size_t pos = 0;
     unsigned prev = token;
     for (size_t i = 0; i < k; i++) {
-      unsigned char c = p[i];
-      unsigned tok = t.tok[c];
-      out[pos] = t.to[c];
+      unsigned char b = p[i];
+      unsigned tok = t.tok[b];
+      out[pos] = t.to[b];
       pos += tok | prev;  // a token's byte, or the first byte after a token, as a space
       prev = tok;
-      if (c == '\n') ends[nends++] = uint32_t(base + pos);
+      if (b == '\n') ends[nends++] = uint32_t(base + pos);
     }
     token = prev;
     return pos;
