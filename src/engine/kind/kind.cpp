@@ -272,6 +272,22 @@ void chainon(pairing &p, int i, const char *b, size_t n) {
   feed(c.order, b, n);
 }
 
+// Starts order's lines of both sides, from the state both shared where the inputs part
+// when first, else at a line start.
+void startorder(pairing &p, bool first) {
+  for (int i = 0; i < 2; i++) {
+    shaper &o = p.ch[i].order;
+    if (first) {
+      o = *p.shared;
+      o.pair = nullptr;
+    } else {
+      start(o, *p.s[i]->key);
+    }
+    o.from = 6;
+    o.budget = -1;
+  }
+}
+
 // What each form holds from its last shared line start, as the next row's input: row 1's
 // form of CR CR LF is CR LF, which row 1 would take for a line end again, so it gets back
 // its CR; whitespace that spacing's form keeps back until a token follows comes out.
@@ -293,6 +309,7 @@ std::string heldform(const pairing &p, int i) {
 // Both inputs go on alone from the forms' last shared line start, rows floor to
 // lettercase each a form and a hash, and order's lines.
 void startchains(pairing &p) {
+  if (p.floor < 6) startorder(p, false);  // else order alone has them going
   p.streaming = false;
   p.chained = true;
   for (int i = 0; i < 2; i++) {
@@ -303,8 +320,6 @@ void startchains(pairing &p) {
       blockstart(c.h[r], *p.s[i]->key);
     }
     c.st[3].blanks = p.fs[i].blanks;
-    start(c.order, *p.s[i]->key);
-    c.order.from = 6;
     std::string().swap(p.fo[i].out);
     chainon(p, i, h.data(), h.size());
   }
@@ -322,17 +337,7 @@ kinds chainedkind(pairing &p) {
 // Both shapers take over from the first line not yet paired, or from the forms' last
 // shared line start, the first rows known to differ.
 void takeover(pairing &p) {
-  if (p.streaming && p.floor < 6) return startchains(p);
-  if (p.streaming) {
-    for (int i = 0; i < 2; i++) {
-      p.held[i] = heldform(p, i);
-      p.at[i] = p.seen[i] = 0;
-      p.s[i]->blanks = p.fs[i].blanks;
-      std::string().swap(p.fo[i].out);
-    }
-    p.streaming = false;
-    p.first = false;
-  }
+  if (p.streaming) return startchains(p);
   p.hashing = true;
   for (int i = 0; i < 2; i++) {
     shaper &s = *p.s[i];
@@ -376,13 +381,14 @@ bool parted(char x, char y) {
 }
 
 // Starts each side's form under row r at what its held bytes have past the pairs, which
-// starts a line on both sides.
+// starts a line on both sides; for order alone (r 6), lettercase's form, whose lines pair
+// or go to order's lines.
 void startforms(pairing &p, int r) {
   p.streaming = true;
   p.floor = r;
   for (int i = 0; i < 2; i++) {
     p.fs[i] = formstate();
-    p.fs[i].row = r;
+    p.fs[i].row = std::min(r, 5);
     p.fs[i].blanks = p.s[i]->blanks;
     p.fo[i] = formout();
     p.done[i] = p.mark[i] = 0;
@@ -392,17 +398,38 @@ void startforms(pairing &p, int r) {
   }
 }
 
+// Order alone: the lines in which the forms part at done go to each side's order lines
+// (the one not ended yet goes on there until its line feed), and the forms go on pairing
+// lines from the next; lines that pair are equal, and cancel out of the multiset.
+void orderpart(pairing &p) {
+  // Where most lines do not pair, order's lines take every byte in bulk instead.
+  if (p.unpairedbytes > ORDERBULK && p.unpairedbytes > p.pairedbytes / 4) return takeover(p);
+  for (int i = 0; i < 2; i++) {
+    formout &o = p.fo[i];
+    const char *line = o.out.data() + p.mark[i];
+    const void *lf = std::memchr(o.out.data() + p.done[i], '\n', o.len - p.done[i]);
+    size_t end = lf ? size_t(static_cast<const char *>(lf) - o.out.data()) + 1 : o.len;
+    feed(p.ch[i].order, line, end - p.mark[i]);
+    p.unpairedbytes += end - p.mark[i];
+    p.unpaired[i] = !lf;
+    if (!lf && p.fs[i].lastws) feed(p.ch[i].order, " ", 1);  // held back until a token came
+    p.mark[i] = p.done[i] = end;
+  }
+}
+
 // The forms have parted at done, or one has ended before the other: the rows go on from
 // their last shared line start, or the shapers take over.
 void partforms(pairing &p) {
   int r = p.floor;
+  if (r == 6) return orderpart(p);
   if (r >= 4) {
     size_t n[2] = {p.fo[0].len - p.done[0], p.fo[1].len - p.done[1]};
     char x = n[0] ? p.fo[0].out[p.done[0]] : 0, y = n[1] ? p.fo[1].out[p.done[1]] : 0;
     if (!parted(x, y)) return takeover(p);
     if (r == 5) {
       p.floor = 6;
-      return takeover(p);
+      startorder(p, false);
+      return orderpart(p);
     }
     // Lettercase's form is spacing's, folded: made in place.
     for (int i = 0; i < 2; i++) {
@@ -444,6 +471,7 @@ void compareforms(pairing &p) {
     }
     p.done[0] += d;
     p.done[1] += d;
+    p.pairedbytes += d;
     if (d < m || (p.ended && (p.done[0] < p.fo[0].len || p.done[1] < p.fo[1].len))) {
       partforms(p);
       continue;
@@ -512,14 +540,37 @@ void pairs(pairing &p) {
     if (!restsalike(p, line[0], line[1], 4, apart)) {
       p.floor = 5;
       if (!restsalike(p, line[0], line[1], 5, apart)) {
-        p.floor = apart ? 6 : 4;
-        return takeover(p);
+        if (!apart) {
+          p.floor = 4;
+          return takeover(p);
+        }
+        p.floor = 6;
+        startorder(p, true);
+        for (int i = 0; i < 2; i++) feed(p.ch[i].order, line[i].data(), line[i].size());
       }
     }
   }
   p.first = false;
   for (int i = 0; i < 2; i++) p.at[i] = p.seen[i] + 1;
   startforms(p, p.floor);
+  compareforms(p);
+}
+
+// Takes p[0, n) of side i's input into its form, and compares; for order alone, the rest
+// of a line that did not pair goes to order's lines first.
+void streamfeed(pairing &p, int i, const char *b, size_t n) {
+  if (p.unpaired[i]) {
+    const void *lf = std::memchr(b, '\n', n);
+    size_t k = lf ? size_t(static_cast<const char *>(lf) - b) + 1 : n;
+    feed(p.ch[i].order, b, k);
+    if (!lf) return;
+    p.unpaired[i] = false;
+    p.fs[i] = formstate();  // a line starts
+    p.fs[i].row = 5;
+    b += k;
+    n -= k;
+  }
+  p.form(p.fs[i], b, n, p.fo[i]);
   compareforms(p);
 }
 
@@ -538,11 +589,7 @@ void pairfeed(pairing &p, int i, const char *b, size_t n) {
   s.any = true;
   s.last = static_cast<unsigned char>(b[n - 1]);
   s.lastcr = b[n - 1] == '\r';
-  if (p.streaming) {
-    p.form(p.fs[i], b, n, p.fo[i]);
-    compareforms(p);
-    return;
-  }
+  if (p.streaming) return streamfeed(p, i, b, n);
   if (p.chained) return chainon(p, i, b, n);
   p.held[i].append(b, n);
   pairs(p);
@@ -586,7 +633,7 @@ kinds pairedkind(pairing &p) {
     for (int i = 0; i < 2; i++) {
       if (p.s[i]->any && p.s[i]->last == '\n') continue;
       if (p.streaming) {
-        p.form(p.fs[i], "\n", 1, p.fo[i]);
+        streamfeed(p, i, "\n", 1);
       } else if (p.chained) {
         chainon(p, i, "\n", 1);
       } else {
@@ -602,6 +649,11 @@ kinds pairedkind(pairing &p) {
     if (p.chained) {
       for (int i = 0; i < 2; i++) p.s[i]->blanks = p.ch[i].st[3].blanks;
       return chainedkind(p);
+    }
+    if (p.streaming && p.floor == 6) {
+      finished(p.ch[0].order);
+      finished(p.ch[1].order);
+      return p.ch[0].order.lines == p.ch[1].order.lines ? kinds::order : kinds::content;
     }
     if (p.streaming) {
       for (int i = 0; i < 2; i++) p.s[i]->blanks = p.fs[i].blanks;

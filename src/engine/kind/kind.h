@@ -171,6 +171,8 @@ struct pairing {
   std::array<formout, 2> fo;          // each form, from a line start both agree on
   size_t done[2] = {0, 0};            // how far the forms are compared: equal before
   size_t mark[2] = {0, 0};            // the last line start the forms agree on
+  bool unpaired[2] = {false, false};  // order alone: the side's line did not pair, and goes to order until it ends
+  size_t pairedbytes = 0, unpairedbytes = 0;  // order alone: the bytes of the forms compared equal, and not
   // Where the forms stop agreeing for good or one runs too far ahead, both inputs go on
   // alone: each row's form from floor on, hashed in bulk (blockhash), and order's lines.
   struct chain {
@@ -195,6 +197,12 @@ struct pairing {
 // has a blank line after each of the other's lines, it falls behind by half of what is
 // read, so on 50 MiB no bound within a few MiB would hold it.
 constexpr size_t LEAD = size_t{1} << 20;
+
+// Order alone pairs lines and hashes only those that do not pair, one at a time; once it
+// has hashed this many bytes so, and more than a quarter of what paired, it hashes every
+// line in bulk, which costs less a line. On 50 MiB of lines in reverse order, each line
+// hashed alone cost 4.6 times as much as in bulk.
+constexpr size_t ORDERBULK = 65536;
 
 // The bytes of a pending run a hashed form holds before it hashes them on the chance that
 // the run stays: a run that long is rare, and keeping it would let memory grow with it.
