@@ -2,8 +2,11 @@
 #ifndef LINECMP_ESCAPES_H
 #define LINECMP_ESCAPES_H
 
+#include <array>
 #include <cctype>
+#include <fstream>
 #include <string>
+#include <vector>
 
 // Undoes in s the escapes that the top of rules.cases describes; false if s is not so written.
 inline bool unescape(const std::string &s, std::string &out) {
@@ -29,6 +32,24 @@ inline bool unescape(const std::string &s, std::string &out) {
       return false;
   }
   return true;
+}
+
+// The rows of the kinds table at path, each its two inputs and the kind's name; the line
+// numbers of lines that are none of what the table's top says go to bad.
+inline std::vector<std::array<std::string, 3>> kindrows(const char *path, std::vector<int> &bad) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::array<std::string, 3>> rows;
+  std::string line;
+  for (int n = 1; std::getline(in, line); n++) {
+    if (line.empty() || line[0] == '#') continue;
+    size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+    std::array<std::string, 3> &r = rows.emplace_back();
+    bool ok = t2 != line.npos && line.find('\t', t2 + 1) == line.npos && unescape(line.substr(0, t1), r[0]) &&
+              unescape(line.substr(t1 + 1, t2 - t1 - 1), r[1]);
+    r[2] = line.substr(t2 + 1);
+    if (!ok) bad.push_back(n);
+  }
+  return rows;
 }
 
 #endif
