@@ -147,7 +147,9 @@ kinds kindof(const shaper &a, const shaper &b, int floor = 0);
 // cross lines. Only there, or where one input runs more than LEAD bytes ahead of the
 // other, do both shapers take over from that line start, fed what each form holds from
 // it, without the rows known to differ. Where the forms part for good at lettercase, the
-// lines before that line start have paired, and so cancel out of order's multiset.
+// lines before that line start have paired, and so cancel out of order's multiset; from
+// there order alone goes on pairing lettercase's lines, hashing only the lines that do not
+// pair (ORDERBULK).
 //
 // Where the inputs part within a line, its rests are paired first, under the rows the
 // state both shared at that line's start allows (the shared bytes are not kept): the
