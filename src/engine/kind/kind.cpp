@@ -228,6 +228,11 @@ void spaced(char *__restrict t, const char *__restrict p, size_t n) {
   for (size_t j = 0; j < n; j++) t[j] = p[j] == '\n' ? ' ' : p[j];
 }
 
+// Folds the ASCII capitals of t[0, n): a loop the compiler makes a vector one.
+void folded(char *t, size_t n) {
+  for (size_t j = 0; j < n; j++) t[j] = char(t[j] >= 'A' && t[j] <= 'Z' ? t[j] + 'a' - 'A' : t[j]);
+}
+
 // Feeds p[0, n) of side i's input to each row's form from floor on, and hashes what each
 // has made final: with line feeds as spaces from spacing on, as tokens cross lines there.
 // Order's lines are fed the input too. A run that trailing or blanklines may yet drop is
@@ -237,6 +242,7 @@ void chainon(pairing &p, int i, const char *b, size_t n) {
   pairing::chain &c = p.ch[i];
   const hashkey &key = *p.s[i]->key;
   for (int r = p.floor; r < 6; r++) {
+    if (r == 5 && p.floor < 5) break;  // lettercase's form is spacing's, folded, hashed below
     formout &o = c.out[r];
     formstate &st = c.st[r];
     st.firstend = 0;
@@ -254,6 +260,10 @@ void chainon(pairing &p, int i, const char *b, size_t n) {
       if (c.spaced.size() < k) c.spaced.resize(std::max(k, 2 * c.spaced.size()));
       spaced(c.spaced.data(), from, k);
       blockadd(c.h[r], key, c.spaced.data(), k);
+      if (r == 4) {
+        folded(c.spaced.data(), k);
+        blockadd(c.h[5], key, c.spaced.data(), k);
+      }
     }
     c.used[r] = final;
     if (st.pend != NOPEND && o.len - st.pend > SPILL) {
