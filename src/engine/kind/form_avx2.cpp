@@ -21,6 +21,7 @@ namespace avx2form {
 #define LINECMP_FORM_PDEP
 #include "kind/form_body.h"
 #undef LINECMP_FORM_PDEP
+#include "kind/keep8.h"
 
 // The spaces, tabs, CRs and line feeds of x, as a mask of 64 bits: each has a low half of
 // its own, so one shuffle gives each byte the one of them it could be.
@@ -91,14 +92,7 @@ void window(formstate &state, const char *p, size_t n, formout &o) {
     }
     _mm256_store_si256(reinterpret_cast<__m256i *>(w), v[0]);
     _mm256_store_si256(reinterpret_cast<__m256i *>(w + 32), v[1]);
-    for (int g = 0; g < 8; g++) {
-      unsigned m = unsigned(keep >> (8 * g)) & 0xff;
-      __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w + 8 * size_t(g)));
-      _mm_storel_epi64(reinterpret_cast<__m128i *>(out),
-                       _mm_shuffle_epi8(bytes, _mm_cvtsi64_si128(static_cast<long long>(KEEPPICKS[m]))));
-      out += __builtin_popcount(m);
-    }
-    len = size_t(out - form);
+    len = size_t(keep8(w, keep, out) - form);
   }
   o.len = len;
   state = s;

@@ -1,7 +1,7 @@
 // The order row's line kernels with AVX2 and the AES finish: canonical bytes 64 at a time,
-// from the window's masks, the bytes kept 8 at a time by a shuffle (AVX2 has no byte
-// compress). Like the scan kernels' files, this one sets its own target after the
-// standard headers, so that it builds with one plain compiler command.
+// from the window's masks, the bytes kept by keep8.h (AVX2 has no byte compress). Like the
+// scan kernels' files, this one sets its own target after the standard headers, so that it
+// builds with one plain compiler command.
 #if defined(__x86_64__)
 #include <immintrin.h>
 
@@ -22,6 +22,7 @@ namespace linecmp::engine {
 namespace avx2linesbase {
 #include "kind/lines_body.h"
 // The finish uses the body's NH sums.
+#include "kind/keep8.h"
 #include "kind/lines_aesround.h"
 
 // The canonical bytes of scalarcanon, a window at a time: a token's bytes folded, and the
@@ -57,15 +58,7 @@ struct ymmcanon {
         uint64_t upto = at == 63 ? ~0ULL : (2ULL << at) - 1;
         ends[nends++] = uint32_t(base + pos + size_t(__builtin_popcountll(keep & upto)));
       }
-      unsigned char *o = out + pos;
-      for (int g = 0; g < 8; g++) {
-        unsigned m = unsigned(keep >> (8 * g)) & 0xff;
-        __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w + 8 * size_t(g)));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(o),
-                         _mm_shuffle_epi8(bytes, _mm_cvtsi64_si128(static_cast<long long>(KEEPPICKS[m]))));
-        o += __builtin_popcount(m);
-      }
-      pos = size_t(o - out);
+      pos = size_t(keep8(w, keep, out + pos) - out);
     }
     token = prev;
     if (i < k) {
