@@ -145,15 +145,17 @@ kinds kindof(const shaper &a, const shaper &b, int floor = 0);
 // each line's tokens apart: equal forms then mean equal rows, and forms that part where
 // one has a line feed and the other a space between tokens say nothing, as tokens may
 // cross lines. Only there, or where one input runs more than LEAD bytes ahead of the
-// other, do both shapers take over from that line start, fed what each form holds from
-// it, without the rows known to differ. Where the forms part for good at lettercase, the
+// other, do both inputs go on alone from that line start (chain, below): each row still
+// open a form of its own, hashed, fed first what each form holds from it. Where the forms
+// part for good at lettercase, the
 // lines before that line start have paired, and so cancel out of order's multiset; from
 // there order alone goes on pairing lettercase's lines, hashing only the lines that do not
 // pair (ORDERBULK).
 //
 // Where the inputs part within a line, its rests are paired first, under the rows the
 // state both shared at that line's start allows (the shared bytes are not kept): the
-// forms start at the next line.
+// forms start at the next line. Where the rests cannot pair (the line is over LEAD bytes,
+// a rest is blank, or tokens may cross), the shapers take over from that state.
 struct pairing {
   shaper *s[2] = {nullptr, nullptr};  // each side's shapers, started when the pairs give up
   const shaper *shared = nullptr;     // the state both had where they part
