@@ -221,6 +221,36 @@ TEST(Kinds, OrderAloneMatchesTheRows) {
   }
 }
 
+// The AVX2 and AVX-512 line kernels share one NH and one finish, so they sum the same
+// fingerprints, for lines of every length (within one vector, two, or past them to
+// SipHash) fed together, each with the next one's bytes past its end; and one line by
+// itself, whatever bytes lie past it.
+TEST(Kinds, VectorLineKernelsAgree) {
+#if defined(__x86_64__)
+  if (!runnable(avx512) || !avx512linesrunnable()) GTEST_SKIP() << "needs the AVX-512 line kernels";
+  std::mt19937 rng(20261210);
+  hashkey wide = randomkey(avx512), narrow = wide;
+  narrow.lines = &avx2lines;
+  avx2lines.prepare(narrow);
+  std::string text;
+  for (size_t m = 1; m <= 200; m++)
+    for (size_t i = 0; i <= m; i++) text += i == m ? '\n' : "abXY \t"[rng() % 6];
+  auto sum = [&](const linekernel &lk, const hashkey &key) {
+    orderline l;
+    bool token = false, crlf = false;
+    digest d;
+    lk.feed(key, l, token, crlf, reinterpret_cast<const unsigned char *>(text.data()), text.size(), d);
+    return d;
+  };
+  EXPECT_TRUE(sum(avx2lines, narrow) == sum(avx512lines, wide));
+  unsigned char line[300];
+  for (size_t m = 1; m <= 160; m++) {
+    for (unsigned char &c : line) c = static_cast<unsigned char>(rng());
+    EXPECT_TRUE(avx2lines.one(narrow, line, m) == avx512lines.one(wide, line, m)) << m << " bytes";
+  }
+#endif
+}
+
 // The kinds table's rows, read in blocks as short as a byte, so that the forms part, pend
 // and take over across every edge; but for the rows of a few MiB, read in 64 KiB ones.
 TEST(Kinds, TheTableAtEveryBlockSize) {

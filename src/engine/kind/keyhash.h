@@ -28,6 +28,7 @@ struct hashkey {
   uint64_t nh[NHWORDS] = {};
   alignas(16) unsigned char aes[11][16] = {};  // AES-128 round keys, for the versions with AES
   uint32_t nhv[4][32] = {};                    // the AVX-512 version's NH keys: 32 words each, shifted by 2
+  uint64_t nhvpad[4] = {};                     // and each one's sum over a second vector of zeros
 };
 
 // A fresh random key, from the system's entropy source, with the order row's kernels

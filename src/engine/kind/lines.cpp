@@ -53,6 +53,16 @@ void nhprepare(hashkey &key) {
   }
 }
 
+void nhvprepare(hashkey &key) {
+  uint32_t words[NHWORDS * 2];
+  std::memcpy(words, key.nh, sizeof words);
+  for (int j = 0; j < 4; j++) {
+    for (int i = 0; i < 32; i++) key.nhv[j][i] = words[2 * j + i];
+    key.nhvpad[j] = 0;
+    for (int i = 16; i < 32; i += 2) key.nhvpad[j] += uint64_t(key.nhv[j][i]) * key.nhv[j][i + 1];
+  }
+}
+
 void nhsums(const hashkey &key, const unsigned char *c, size_t m, uint64_t sums[4]) {
   portablelinesbase::nhacc a, b;
   portablelinesbase::nhline(key.nh, c, m, a, b);

@@ -1,15 +1,17 @@
 // The order row's fingerprint of a line: its folded tokens, each followed by a space (the
 // line's "canonical bytes"), hashed to 128 bits that are summed over the lines.
 //
-// A line of up to LINEBYTES canonical bytes is hashed in two steps: NH, a sum of 64-bit
-// products of key and message words, twice with the key shifted by two words, gives 256
-// bits, which a nonlinear finish (two AES-128 encryptions chained, or SipHash-1-3 where
-// the CPU has no AES instructions) takes down to 128. Longer lines, rare in text, are
-// hashed with SipHash-1-3 alone, as they are fed.
+// A line of up to LINEBYTES canonical bytes (128 in some versions, below) is hashed in two
+// steps: NH, a sum of 64-bit products of key and message words, twice with the key shifted
+// by two words, gives 256 bits, which a nonlinear finish (two AES-128 encryptions chained,
+// or SipHash-1-3 where the CPU has no AES instructions) takes down to 128. Longer lines,
+// rare in text, are hashed with SipHash-1-3 alone, as they are fed.
 //
 // The kernels come in versions, like the scan kernels: one is picked for each comparison
 // and kept in its key, so both inputs of a call use the same one. Versions with the same
-// finish give the same fingerprints.
+// NH and finish give the same fingerprints: the AVX2 and AVX-512 versions hash lines of up
+// to 128 canonical bytes by NH on 32-bit words under four keys shifted by two words
+// (2^-128-almost-universal too), the others by the 64-bit NH above, up to LINEBYTES.
 #ifndef LINECMP_LINES_H
 #define LINECMP_LINES_H
 
@@ -70,6 +72,9 @@ void nhsums(const hashkey &key, const unsigned char *c, size_t m, uint64_t sums[
 
 // The NH key words, from the key's SipHash key, for every version.
 void nhprepare(hashkey &key);
+
+// The NH keys of the versions with vectors (key.nhv and key.nhvpad), from key.nh.
+void nhvprepare(hashkey &key);
 
 }  // namespace linecmp::engine
 
