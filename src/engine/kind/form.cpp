@@ -147,6 +147,9 @@ void formwords(formstate &state, const char *p, size_t n, formout &o) {
     for (int j = 0; j < 8; j++) {
       uint64_t x;
       std::memcpy(&x, w + 8 * size_t(j), 8);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+      x = __builtin_bswap64(x);  // byte i of the window as bit i of the mask, as elsewhere
+#endif
       low |= uint64_t(lowbytes(x, 33)) << (8 * j);
     }
     uint64_t lf = 0, cr = 0, blank = 0, vtff = 0;
