@@ -201,11 +201,15 @@ bool cpuhasvaes() {
 }  // namespace
 
 bool avx512linesrunnable() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("aes") &&
-         __builtin_cpu_supports("sse4.1") && cpuhasvaes();
+  // Found once: CPUID leaves a virtual machine, and each call to compare() asks.
+  static const bool yes = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("aes") &&
+           __builtin_cpu_supports("sse4.1") && cpuhasvaes();
+  }();
+  return yes;
 }
 
 }  // namespace linecmp::engine
